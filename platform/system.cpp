@@ -1,0 +1,111 @@
+#include "platform/system.h"
+
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QUrl>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+bool (*&WebOpener())(const Text&) {
+    static bool (*opener)(const Text&) = nullptr;
+    return opener;
+}
+
+std::string Dirname(const std::string& p) {
+    auto slash = p.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return p.substr(0, slash);
+}
+
+bool MakeFolders(const std::string& path, mode_t mode) {
+    std::string acc;
+    size_t i = 0;
+    while (i <= path.size()) {
+        size_t j = path.find('/', i);
+        if (j == std::string::npos) j = path.size();
+        acc = path.substr(0, j);
+        if (!acc.empty() && ::mkdir(acc.c_str(), mode) != 0 && errno != EEXIST) return false;
+        i = j + 1;
+    }
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+Text ProgramFolder() {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return Gbk(".");
+    return Gbk(Dirname(std::string(buf, static_cast<size_t>(n))));
+}
+
+Text SystemFolderPath(int) {
+    std::string base;
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache && *cache == '/') {
+        base = cache;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::string(home && *home ? home : "/nonexistent") + "/.cache";
+    }
+    std::string folder = base + "/quorvin";
+    MakeFolders(base, 0700);
+    if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) ::chmod(folder.c_str(), 0700);
+    return Gbk(folder + "/");
+}
+
+bool WriteBytesToFile(const Text& path, const Bytes& bytes) {
+    std::string target = Utf8(path);
+    std::string tmpl = target + ".XXXXXX";
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) return false;
+    size_t done = 0;
+    bool ok = true;
+    while (done < bytes.size()) {
+        ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(w);
+    }
+    ok = ::fsync(fd) == 0 && ok;
+    ::fchmod(fd, 0600);
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(tmpl.c_str(), target.c_str()) == 0) return true;
+    ::unlink(tmpl.c_str());
+    return false;
+}
+
+int ScreenWidth() {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().width() : 0;
+}
+
+int ScreenHeight() {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().height() : 0;
+}
+
+void SetWebOpener(bool (*opener)(const Text&)) { WebOpener() = opener; }
+
+bool OpenWebAddress(const Text& address) {
+    if (WebOpener()) return WebOpener()(address);
+    QUrl url = QUrl::fromUserInput(ToQString(address));
+    if (!url.isValid()) return false;
+    return QDesktopServices::openUrl(url);
+}
+
+}  // namespace qv

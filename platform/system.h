@@ -1,0 +1,21 @@
+#pragma once
+// Files, folders, the screen and the web.
+#include "platform/text.h"
+
+namespace qv {
+
+// The executable's folder, without a trailing separator.
+[[nodiscard]] Text ProgramFolder();
+// Folder 11: the per-user temporary folder, $XDG_CACHE_HOME/quorvin/ or ~/.cache/quorvin/,
+// made with mode 0700, with its trailing separator. Other numbers give the same folder.
+[[nodiscard]] Text SystemFolderPath(int number);
+// Creates the file or replaces its whole content (atomically). False when it could not.
+bool WriteBytesToFile(const Text& path, const Bytes& bytes);
+[[nodiscard]] int ScreenWidth();
+[[nodiscard]] int ScreenHeight();
+// Opens the address in the default browser; a bare host name opens as http://host.
+bool OpenWebAddress(const Text& address);
+// Tests watch the addresses instead of starting a browser.
+void SetWebOpener(bool (*opener)(const Text& address));
+
+}  // namespace qv
