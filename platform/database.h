@@ -17,7 +17,7 @@
 namespace qv {
 
 class DbConnection {
-public:
+  public:
     DbConnection();
     ~DbConnection();
     DbConnection(const DbConnection&) = delete;
@@ -27,7 +27,7 @@ public:
 };
 
 class RecordSet {
-public:
+  public:
     RecordSet();
     ~RecordSet();
     RecordSet(const RecordSet&) = delete;
@@ -44,5 +44,9 @@ void OpenRecordSetQuery(RecordSet& rs, const Text& sql, int mode);
 void ReadFieldText(RecordSet& rs, const Text& field, Text& out);
 void MoveToNextRecord(RecordSet& rs);
 void MoveToRecord(RecordSet& rs, int position);
+
+// The text with every quote mark (') doubled, so that it stays one SQL string literal when put
+// between quote marks; % and _ are kept, so a LIKE pattern keeps its wildcards.
+[[nodiscard]] Text EscapeSqlText(const Text& text);
 
 }  // namespace qv

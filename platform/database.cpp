@@ -1,0 +1,277 @@
+#include "platform/database.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <climits>
+#include <string_view>
+
+#include "platform/database_collation.h"
+
+namespace qv {
+namespace {
+
+// A crafted catalogue (a view over a recursive query, say) must not hold the window for long.
+constexpr auto kStatementTimeLimit = std::chrono::seconds(5);
+constexpr int kBusyTimeoutMs = 50;
+constexpr int kProgressSteps = 10000;
+
+// The open database, shared with the record sets attached to it: a record set that outlives its
+// connection, or reads after a failed re-open, finds no database and lists nothing.
+struct DbSession {
+    sqlite3* db = nullptr;
+    std::chrono::steady_clock::time_point deadline{};
+
+    DbSession() = default;
+    DbSession(const DbSession&) = delete;
+    DbSession& operator=(const DbSession&) = delete;
+    ~DbSession() { Close(); }
+    void Close() {
+        if (db)
+            sqlite3_close_v2(db);
+        db = nullptr;
+    }
+};
+
+}  // namespace
+
+struct DbConnection::Impl {
+    std::shared_ptr<DbSession> session = std::make_shared<DbSession>();
+};
+
+struct RecordSet::Impl {
+    std::weak_ptr<DbSession> session;
+    std::vector<Text> columns;  // GBK names
+    std::vector<Text> values;   // row-major, GBK; NULL as the empty text
+    int count = 0;
+    int current = 0;
+    // The last field looked up, as asked and as found: listings read the same names over and over.
+    Text lastField;
+    int lastColumn = -1;
+
+    void Clear() {
+        columns.clear();
+        values.clear();
+        count = 0;
+        current = 0;
+        lastField.clear();
+        lastColumn = -1;
+    }
+};
+
+namespace {
+
+int OnProgress(void* arg) {
+    auto* session = static_cast<DbSession*>(arg);
+    return std::chrono::steady_clock::now() > session->deadline ? 1 : 0;
+}
+
+// Only reading: a query text cannot attach files, change settings or write, whatever it says.
+int Authorize(void*, int action, const char*, const char*, const char*, const char*) {
+    switch (action) {
+        case SQLITE_SELECT:
+        case SQLITE_READ:
+        case SQLITE_FUNCTION:
+        case SQLITE_RECURSIVE:
+            return SQLITE_OK;
+        default:
+            return SQLITE_DENY;
+    }
+}
+
+class Statement final {
+  public:
+    Statement(DbSession& session, const std::string& utf8) {
+        session.deadline = std::chrono::steady_clock::now() + kStatementTimeLimit;
+        // Only the first statement of the text runs; whatever follows it is ignored.
+        if (sqlite3_prepare_v2(session.db, utf8.c_str(), static_cast<int>(utf8.size()), &stmt_,
+                               nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt_);
+            stmt_ = nullptr;
+        }
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    [[nodiscard]] sqlite3_stmt* get() const { return stmt_; }
+
+  private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+bool Configure(DbSession& session) {
+    sqlite3* db = session.db;
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_progress_handler(db, kProgressSteps, OnProgress, &session);
+    if (sqlite3_set_authorizer(db, Authorize, nullptr) != SQLITE_OK)
+        return false;
+    return db::RegisterGbkCollation(db) == SQLITE_OK;
+}
+
+// The table must be there with the three fields the program reads.
+bool HasStationTable(DbSession& session) {
+    Statement probe(session, "select 电台名称, 省份, 链接 from radio");
+    return probe.get() != nullptr;
+}
+
+Text ColumnText(sqlite3_stmt* stmt, int i) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+    if (!p)
+        return {};
+    return Gbk(std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(stmt, i))));
+}
+
+void ReadListing(RecordSet::Impl& rs, const std::string& utf8) {
+    rs.Clear();
+    std::shared_ptr<DbSession> session = rs.session.lock();
+    if (!session || !session->db)
+        return;
+    Statement stmt(*session, utf8);
+    sqlite3_stmt* s = stmt.get();
+    if (!s)
+        return;
+    const int n = sqlite3_column_count(s);
+    std::vector<Text> columns;
+    std::vector<Text> values;
+    for (int i = 0; i < n; ++i) {
+        const char* name = sqlite3_column_name(s, i);
+        columns.push_back(name ? Gbk(name) : Text());
+    }
+    int rows = 0;
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        if (rows == INT_MAX)
+            break;
+        for (int i = 0; i < n; ++i) values.push_back(ColumnText(s, i));
+        ++rows;
+    }
+    // A listing that broke off (a busy or damaged file, the time limit) is a failed open.
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+        return;
+    rs.columns = std::move(columns);
+    rs.values = std::move(values);
+    rs.count = rows;
+}
+
+bool SameFieldName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        // SQL names ignore ASCII case; other bytes must match exactly.
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+int FindColumn(RecordSet::Impl& rs, const Text& field) {
+    if (rs.lastColumn >= 0 && rs.lastField == field)
+        return rs.lastColumn;
+    for (size_t i = 0; i < rs.columns.size(); ++i) {
+        if (SameFieldName(rs.columns[i], field)) {
+            rs.lastField = field;
+            rs.lastColumn = static_cast<int>(i);
+            return rs.lastColumn;
+        }
+    }
+    return -1;
+}
+
+std::string QuoteIdentifier(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+}  // namespace
+
+DbConnection::DbConnection() : impl(std::make_unique<Impl>()) {}
+DbConnection::~DbConnection() = default;
+RecordSet::RecordSet() : impl(std::make_unique<Impl>()) {}
+RecordSet::~RecordSet() = default;
+
+int OpenConnection(DbConnection& conn, const Text& file, const Text&) {
+    DbSession& session = *conn.impl->session;
+    session.Close();
+    std::string path = Utf8(file);
+    if (path.empty())
+        return 0;
+    // No SQLITE_OPEN_URI: the name is a plain file name, whatever characters it holds.
+    int rc = sqlite3_open_v2(path.c_str(), &session.db, SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK || !Configure(session) || !HasStationTable(session)) {
+        session.Close();
+        return 0;
+    }
+    return 1;
+}
+
+void AttachRecordSet(RecordSet& rs, DbConnection& conn) {
+    rs.impl->Clear();
+    rs.impl->session = conn.impl->session;
+}
+
+void OpenRecordSetTable(RecordSet& rs, const Text& table, const Text& ordering) {
+    std::string sql = "select * from " + QuoteIdentifier(Utf8(table));
+    if (!ordering.empty())
+        sql += " order by " + Utf8(ordering);
+    ReadListing(*rs.impl, sql);
+}
+
+void OpenRecordSetQuery(RecordSet& rs, const Text& sql, int) {
+    ReadListing(*rs.impl, Utf8(sql));
+}
+
+int RecordCount(const RecordSet& rs) {
+    return rs.impl->count;
+}
+
+void ReadFieldText(RecordSet& rs, const Text& field, Text& out) {
+    RecordSet::Impl& r = *rs.impl;
+    out.clear();
+    if (r.current < 0 || r.current >= r.count)
+        return;
+    int column = FindColumn(r, field);
+    if (column < 0)
+        return;
+    out = r.values[static_cast<size_t>(r.current) * r.columns.size() + static_cast<size_t>(column)];
+}
+
+void MoveToNextRecord(RecordSet& rs) {
+    RecordSet::Impl& r = *rs.impl;
+    if (r.current < r.count)
+        ++r.current;
+}
+
+void MoveToRecord(RecordSet& rs, int position) {
+    rs.impl->current = position;
+}
+
+Text EscapeSqlText(const Text& text) {
+    // A quote byte never occurs inside a GBK character (trail bytes are 0x30 and up).
+    Text out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == '\'')
+            out += '\'';
+        out += c;
+    }
+    return out;
+}
+
+}  // namespace qv
