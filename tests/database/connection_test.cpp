@@ -1,0 +1,165 @@
+// Opening the station database: which files open, which fail, and that nothing is ever written.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <set>
+
+#include "platform/database.h"
+#include "tests/database/fixture.h"
+#include "tests/support/support.h"
+
+namespace qv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct BadFile {
+    const char* what;
+    std::function<void(const std::string& path)> make;
+};
+
+TEST(DatabaseConnection, RefusesFilesThatAreNotAStationCatalogue) {
+    const std::vector<BadFile> cases = {
+        {"missing", [](const std::string&) {}},
+        {"text file", [](const std::string& p) { WriteFile(p, "name\tprovince\tlink\n"); }},
+        {"sqlite header, damaged rest",
+         [](const std::string& p) {
+             WriteFile(p, std::string("SQLite format 3\0", 16) + std::string(200, '\xff'));
+         }},
+        {"empty file", [](const std::string& p) { WriteFile(p, ""); }},
+        {"folder", [](const std::string& p) { fs::create_directory(p); }},
+        {"no table radio",
+         [](const std::string& p) { MakeDatabase(p, {"create table stations(a, b, c)"}); }},
+        {"radio with other columns",
+         [](const std::string& p) {
+             MakeDatabase(p, {"create table radio(name, province, link)"});
+         }},
+        {"radio without 链接",
+         [](const std::string& p) { MakeDatabase(p, {"create table radio(电台名称, 省份)"}); }},
+    };
+    for (const BadFile& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string path = NewFolder("bad") + "/mmsDT.dll";
+        c.make(path);
+        const bool existed = fs::exists(path);
+        DbConnection conn;
+        EXPECT_EQ(OpenConnection(conn, Gbk(path), ""), 0);
+        EXPECT_EQ(fs::exists(path), existed) << "the open must never create the file";
+        RecordSet rs;
+        AttachRecordSet(rs, conn);
+        OpenRecordSetTable(rs, "radio", Gbk("省份 ASC"));
+        EXPECT_EQ(RecordCount(rs), 0);
+    }
+}
+
+TEST(DatabaseConnection, OpensTheBareNameInTheCurrentFolder) {
+    std::string folder = NewFolder("cwd");
+    MakeCatalogue(folder + "/mmsDT.dll", {{"台", "北京", "http://a"}});
+    std::string before = fs::current_path();
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    DbConnection conn;
+    const int opened = OpenConnection(conn, "mmsDT.dll", "");
+    ASSERT_EQ(chdir(before.c_str()), 0);
+    EXPECT_NE(opened, 0);
+    DbConnection elsewhere;
+    EXPECT_EQ(OpenConnection(elsewhere, "mmsDT.dll", ""), 0) << "no mmsDT.dll in " << before;
+    EXPECT_FALSE(fs::exists("mmsDT.dll"));
+}
+
+TEST(DatabaseConnection, NeverWritesTheFileWhateverTheQuerySays) {
+    std::string folder = NewFolder("ro");
+    std::string path = folder + "/mmsDT.dll";
+    MakeCatalogue(path, {{"台", "北京", "http://a"}});
+    const std::string bytes = ReadFile(path);
+    DbConnection conn;
+    ASSERT_NE(OpenConnection(conn, Gbk(path), ""), 0);
+    RecordSet rs;
+    AttachRecordSet(rs, conn);
+    for (const char* sql : {"delete from radio", "insert into radio values('x', 'y', 'z')",
+                            "attach 'other.db' as other", "pragma journal_mode = wal",
+                            "select 1; drop table radio"}) {
+        OpenRecordSetQuery(rs, sql, 1);
+    }
+    OpenRecordSetTable(rs, "radio", "");
+    EXPECT_EQ(RecordCount(rs), 1);
+    EXPECT_EQ(ReadFile(path), bytes);
+    std::set<std::string> files;
+    for (const auto& e : fs::directory_iterator(folder)) files.insert(e.path().filename());
+    EXPECT_EQ(files, std::set<std::string>{"mmsDT.dll"});
+    EXPECT_FALSE(fs::exists("other.db"));
+}
+
+TEST(DatabaseConnection, ALockedFileFailsInsteadOfWaiting) {
+    std::string path = NewFolder("locked") + "/mmsDT.dll";
+    MakeCatalogue(path, {{"台", "北京", "http://a"}});
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(writer, "begin exclusive; delete from radio;", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    DbConnection conn;
+    EXPECT_EQ(OpenConnection(conn, Gbk(path), ""), 0);
+    sqlite3_exec(writer, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close(writer);
+    EXPECT_NE(OpenConnection(conn, Gbk(path), ""), 0) << "reopening the same connection works";
+}
+
+TEST(DatabaseConnection, ARecordSetOutlivingItsConnectionListsNothing) {
+    std::string path = NewFolder("life") + "/mmsDT.dll";
+    MakeCatalogue(path, {{"台", "北京", "http://a"}});
+    RecordSet rs;
+    OpenRecordSetTable(rs, "radio", "");
+    EXPECT_EQ(RecordCount(rs), 0) << "not attached";
+    {
+        DbConnection conn;
+        ASSERT_NE(OpenConnection(conn, Gbk(path), ""), 0);
+        AttachRecordSet(rs, conn);
+        OpenRecordSetTable(rs, "radio", "");
+        EXPECT_EQ(RecordCount(rs), 1);
+    }
+    OpenRecordSetTable(rs, "radio", "");
+    EXPECT_EQ(RecordCount(rs), 0);
+}
+
+TEST(DatabaseConnection, TheShippedCatalogueHoldsItsStations) {
+    // Opened by its bare name, as the program does, from a copy in the working folder.
+    fs::copy_file(std::string(QV_PROGRAM_DIR) + "/mmsDT.dll", "mmsDT.dll",
+                  fs::copy_options::overwrite_existing);
+    DbConnection conn;
+    ASSERT_NE(OpenConnection(conn, "mmsDT.dll", ""), 0);
+    RecordSet rs;
+    AttachRecordSet(rs, conn);
+    OpenRecordSetTable(rs, "radio", Gbk("省份 ASC"));
+    ASSERT_EQ(RecordCount(rs), 304);
+    std::vector<Text> provinces;
+    int withoutLink = 0;
+    for (int i = 0, n = RecordCount(rs); i < n; ++i) {
+        Text province;
+        Text link;
+        ReadFieldText(rs, Gbk("省份"), province);
+        ReadFieldText(rs, Gbk("链接"), link);
+        if (provinces.empty() || provinces.back() != province)
+            provinces.push_back(province);
+        if (link.empty())
+            ++withoutLink;
+        MoveToNextRecord(rs);
+    }
+    EXPECT_EQ(provinces.size(), 34u) << "each province in one run";
+    EXPECT_EQ(std::set<Text>(provinces.begin(), provinces.end()).size(), 34u);
+    EXPECT_EQ(withoutLink, 0);
+    EXPECT_EQ(Utf8(provinces.front()), "安徽");
+    // Every province's own listing, through the SQL the program forms, adds up to the whole.
+    int listed = 0;
+    for (const Text& p : provinces) {
+        OpenRecordSetQuery(rs, ProvinceSql(EscapeSqlText(p)), 1);
+        EXPECT_GT(RecordCount(rs), 0) << Utf8(p);
+        listed += RecordCount(rs);
+    }
+    EXPECT_EQ(listed, 304);
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,61 @@
+#include "tests/database/fixture.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/database_collation.h"
+
+namespace qv::test {
+
+void MakeDatabase(const std::string& path, const std::vector<std::string>& statements) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(db::RegisterGbkCollation(db), SQLITE_OK);
+    for (const std::string& sql : statements) {
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+            << sql << ": " << (error ? error : "");
+        sqlite3_free(error);
+    }
+    sqlite3_close(db);
+}
+
+void MakeCatalogue(const std::string& path, const std::vector<Row>& rows) {
+    std::vector<std::string> sql = {
+        "create table radio(电台名称 TEXT COLLATE gbk, 省份 TEXT COLLATE gbk, 链接 TEXT)"};
+    auto literal = [](const std::optional<std::string>& v) {
+        if (!v)
+            return std::string("NULL");
+        std::string out = "'";
+        for (char c : *v) {
+            if (c == '\'')
+                out += '\'';
+            out += c;
+        }
+        return out + "'";
+    };
+    for (const Row& r : rows) {
+        sql.push_back("insert into radio values(" + literal(r.name) + ", " + literal(r.province) +
+                      ", " + literal(r.link) + ")");
+    }
+    MakeDatabase(path, sql);
+}
+
+std::vector<std::string> ReadColumn(RecordSet& rs, const std::string& utf8Field) {
+    std::vector<std::string> out;
+    const int count = RecordCount(rs);
+    Text field = Gbk(utf8Field);
+    for (int i = 0; i < count; ++i) {
+        Text value = "stale";
+        ReadFieldText(rs, field, value);
+        out.push_back(Utf8(value));
+        MoveToNextRecord(rs);
+    }
+    return out;
+}
+
+Text ProvinceSql(const Text& province) {
+    return Gbk("select * from radio where 省份 like  '%") + province +
+           Gbk("%'order by 电台名称 ASC");
+}
+
+}  // namespace qv::test
