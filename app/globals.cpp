@@ -1,0 +1,40 @@
+#include "app/globals.h"
+
+#include "platform/window.h"
+#include "ui/main_window.h"
+
+namespace qv {
+
+Globals& G() {
+    static Globals g;
+    return g;
+}
+
+void CreateGlobals() {
+    Globals& g = G();
+    g.controls.release();
+    g.settings.release();
+    delete g.provinceList;
+    g.provinceList = new std::vector<Text>();
+}
+
+void ReleaseGlobalsAtExit() {
+    Globals& g = G();
+    g.controls.release();
+    g.settings.release();
+    if (g.provinceList) {
+        for (Text& t : *g.provinceList) Text().swap(t);
+        delete g.provinceList;
+        g.provinceList = nullptr;
+    }
+}
+
+void ProgramEntry() {
+    CreateGlobals();
+    RegisterExitRoutine(ReleaseGlobalsAtExit);
+    CreateStartWindow(MainWindowDefinition());
+    RunMessageLoop();
+    ExitProgram(0);
+}
+
+}  // namespace qv

@@ -1,0 +1,136 @@
+// The station database, the station list with its grid of province labels, its background.
+#include <memory>
+
+#include "app/form.h"
+#include "app/globals.h"
+#include "app/routines.h"
+#include "platform/system.h"
+#include "ui/art/artwork.h"
+
+namespace qv {
+namespace {
+
+const Text kDatabaseFile = Gbk("mmsDT.dll");
+const Text kConnectFailed = Gbk("数据库连接失败！！");
+const Text kName = Gbk("电台名称");
+const Text kProvince = Gbk("省份");
+const Text kColumnTitle = Gbk("电台");
+const Text kAllOrder = Gbk("省份 ASC");
+const Text kQueryHead = Gbk("select * from radio where 省份 like  '%");
+const Text kQueryTail = Gbk("%'order by 电台名称 ASC");
+const Text kCountHead = Gbk("共 ");
+const Text kCountTail = Gbk(" 个电台");
+
+Text CountLine(int count) { return kCountHead + IntToText(count) + kCountTail; }
+
+// Every row shows the green headphones and stores 1.
+constexpr int kRowPicture = 1;
+constexpr int kRowValue = 1;
+
+}  // namespace
+
+void OpenStationDatabase() {
+    MainForm& f = Form();
+    if (OpenConnection(*f.数据库连接1, kDatabaseFile, Text()) == 0) {
+        ShowMessageBox(kConnectFailed, 0);
+        ExitProgram(0);
+    }
+    AttachRecordSet(*f.记录集1, *f.数据库连接1);
+}
+
+void LoadStationList(int filter, const Text& province) {
+    MainForm& f = Form();
+    ListView& list = *f.超级列表框_名称;
+    RecordSet& rs = *f.记录集1;
+    if (filter == 0) {
+        InsertListColumn(list, 0, kColumnTitle, 180, 0);
+        ClearListRows(list);
+        OpenRecordSetTable(rs, Gbk("radio"), kAllOrder);
+        f.透明标签2->setCaption(CountLine(RecordCount(rs)));
+        const int count = RecordCount(rs);
+        int n = 0;
+        Text previous;
+        Text name;
+        Text prov;
+        for (int i = 0; i < count; ++i) {
+            ReadFieldText(rs, kName, name);
+            ReadFieldText(rs, kProvince, prov);
+            int row = AddListRow(list, -1, kRowPicture, kRowValue);
+            SetListCellText(list, row, 0, name);
+            if (prov != previous) {
+                ++n;
+                Control* copy = nullptr;
+                CopyControl(*f.透明标签1, copy);
+                if (copy) {
+                    copy->setVisible(true);
+                    copy->setLeft(f.透明标签1->left() + ((n - 1) % 2) * (copy->width() + 10));
+                    copy->setTop(f.透明标签1->top() + ((n - 1) / 2) * (copy->height() + 2));
+                }
+                if (auto* label = dynamic_cast<TransparentLabel*>(CopiedControl(*f.窗口, n))) {
+                    label->setCaption(prov);
+                }
+                previous = prov;
+                if (G().provinceList) G().provinceList->push_back(prov);
+            }
+            MoveToNextRecord(rs);
+        }
+    } else {
+        // The province is quoted the SQL way, so a quote mark in it stays part of the pattern.
+        const Text query = kQueryHead + EscapeSqlText(province) + kQueryTail;
+        OpenRecordSetQuery(rs, query, 1);
+        ClearListRows(list);
+        f.透明标签2->setCaption(CountLine(RecordCount(rs)));
+        const int count = RecordCount(rs);
+        Text name;
+        for (int i = 0; i < count; ++i) {
+            ReadFieldText(rs, kName, name);
+            int row = AddListRow(list, -1, kRowPicture, kRowValue);
+            SetListCellText(list, row, 0, name);
+            MoveToNextRecord(rs);
+        }
+    }
+    const Bytes& picture = art::ListBackground();
+    SetListBackgroundPicture(list, &picture);
+}
+
+void SetListBackgroundPicture(ListView& list, const Bytes* picture) {
+    auto record = std::make_unique<LVBKIMAGEA>();
+    *record = LVBKIMAGEA{};
+    SendMessageA(ControlWindowHandle(list), LVM_SETTEXTBKCOLOR, 0, CLR_NONE);
+    record->ulFlags = static_cast<std::uint32_t>(BitOr(2, 16));
+    const Text file = Gbk("temp.tem");
+    {
+        const Text path = SystemFolderPath(11) + file;
+        WriteBytesToFile(path, picture ? *picture : Bytes());
+    }
+    const Text path = SystemFolderPath(11) + file;
+    auto image = std::make_unique<char[]>(path.size() + 1);
+    path.copy(image.get(), path.size());
+    image[path.size()] = '\0';
+    record->pszImage = image.get();
+    record->xOffsetPercent = 100;
+    record->yOffsetPercent = 100;
+    SendMessageA(ControlWindowHandle(list), LVM_SETBKIMAGEA, 0, record.get());
+    record->pszImage = nullptr;
+}
+
+void ResetProvinceLabelColours() {
+    MainForm& f = Form();
+    const int n = G().provinceList ? static_cast<int>(G().provinceList->size()) : 0;
+    for (int i = 1; i <= n; ++i) {
+        if (auto* label = dynamic_cast<TransparentLabel*>(CopiedControl(*f.窗口, i))) {
+            label->setTextColour(f.透明标签1->textColour());
+        }
+    }
+}
+
+void OnProvinceLabelClick(int, int, int) {
+    ResetProvinceLabelColours();
+    auto* label = dynamic_cast<TransparentLabel*>(EventSourceControl());
+    if (!label) return;
+    label->setTextColour(0x00E03058);
+    const Text caption = label->caption();
+    LoadStationList(1, caption);
+}
+
+}  // namespace qv
