@@ -183,6 +183,7 @@ Window* CreateStartWindow(const WindowDefinition& def) {
     Start() = w.get();
     StartOwner() = std::move(w);
     Window* win = Start();
+    if (def.built) def.built(win);
     win->raise(Event::Created);
     if (!win->closed()) v->show();
     return win;

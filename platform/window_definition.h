@@ -56,6 +56,8 @@ struct WindowDefinition {
     PictureSource face;
     std::span<const ControlDefinition> controls;
     std::span<const EventBinding> bindings;
+    // Runs once the controls exist, before the created event.
+    void (*built)(class Window*) = nullptr;
 };
 
 // Non-visual controls.
