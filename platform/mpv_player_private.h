@@ -1,0 +1,14 @@
+#pragma once
+// Seams of the libmpv player that only its own tests use; not part of the player interface.
+#include <optional>
+#include <string>
+
+#include "platform/media_player.h"
+
+namespace qv {
+
+// A property of the libmpv engine behind a player made by CreateMpvPlayer, as mpv's own text
+// (UTF-8). Empty when the player is not an mpv player, is shut down, or the property is unset.
+[[nodiscard]] std::optional<std::string> MpvPropertyForTest(MediaPlayer& player, const char* name);
+
+}  // namespace qv

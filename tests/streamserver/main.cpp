@@ -1,0 +1,354 @@
+// qv-streamserver: a loopback HTTP radio station for tests.
+//
+//   qv-streamserver --port N --log FILE [--icy-title TEXT] [--icy-charset gbk|utf8]
+//                   [--icy-metaint BYTES]
+//
+// Binds 127.0.0.1:N (0 picks a free port), prints "PORT <n>" on stdout once listening, and
+// appends "<METHOD> <path>" to FILE for every request (one line each, flushed), so a test can
+// tell which station was tuned. Clients are served concurrently. SIGTERM ends it.
+//
+// Paths:
+//   any other path  an endless WAV tone (8 kHz mono 16-bit PCM, 440 Hz, 128 kbit/s), paced in
+//                   real time after an 8 s head start (so probing the stream is quick); with
+//                   --icy-title and a client sending "Icy-MetaData: 1", ICY metadata every
+//                   --icy-metaint bytes (default 8000), the title sent in --icy-charset (default
+//                   utf8; the argument is UTF-8)
+//   /stall...       headers and a quarter second of audio, then silence on an open socket
+//   /drop...        about one second of audio, then the connection closes
+//   /404...         404 Not Found
+//   /html...        a text/html page, not a stream
+//   /pls/REST       a .pls playlist whose one entry is http://<host>/REST
+//   /m3u/REST       an .m3u playlist whose one entry is http://<host>/REST
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+struct Options {
+    int port = 0;
+    std::string log;
+    std::string icyTitle;  // already in the charset to send
+    int metaint = 8000;
+};
+
+Options g_opt;
+int g_logFd = -1;
+
+constexpr int kRate = 8000;
+constexpr int kBytesPerSecond = kRate * 2;
+
+std::string ToGbk(const std::string& utf8) {
+    iconv_t cd = iconv_open("GB18030", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return utf8;
+    std::string out(utf8.size() * 2 + 8, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* dst = out.data();
+    size_t dstLeft = out.size();
+    iconv(cd, &in, &inLeft, &dst, &dstLeft);
+    iconv_close(cd);
+    out.resize(out.size() - dstLeft);
+    return out;
+}
+
+bool SendAll(int fd, const char* p, size_t n) {
+    while (n > 0) {
+        ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
+        if (w <= 0)
+            return false;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return true;
+}
+
+bool SendAll(int fd, const std::string& s) {
+    return SendAll(fd, s.data(), s.size());
+}
+
+void PutLe(std::string& s, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+}
+
+std::string WavHeader() {
+    const uint32_t dataSize = 0x7ffff000u;  // "endless"
+    std::string h = "RIFF";
+    PutLe(h, dataSize + 36, 4);
+    h += "WAVEfmt ";
+    PutLe(h, 16, 4);
+    PutLe(h, 1, 2);  // PCM
+    PutLe(h, 1, 2);  // mono
+    PutLe(h, kRate, 4);
+    PutLe(h, kBytesPerSecond, 4);
+    PutLe(h, 2, 2);
+    PutLe(h, 16, 2);
+    h += "data";
+    PutLe(h, dataSize, 4);
+    return h;
+}
+
+// Writes the audio body, interleaving ICY metadata blocks when asked to.
+class AudioWriter {
+  public:
+    AudioWriter(int fd, bool icy) : fd_(fd), icy_(icy) {}
+
+    bool Write(std::string bytes) {
+        size_t pos = 0;
+        while (pos < bytes.size()) {
+            size_t n = bytes.size() - pos;
+            if (icy_)
+                n = std::min(n, static_cast<size_t>(g_opt.metaint) - sinceMeta_);
+            if (!SendAll(fd_, bytes.data() + pos, n))
+                return false;
+            pos += n;
+            sinceMeta_ += n;
+            if (icy_ && sinceMeta_ == static_cast<size_t>(g_opt.metaint)) {
+                sinceMeta_ = 0;
+                if (!SendAll(fd_, MetaBlock()))
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    // The next `seconds` of the tone.
+    std::string Tone(double seconds) {
+        std::string out;
+        const int samples = static_cast<int>(seconds * kRate);
+        for (int i = 0; i < samples; ++i, ++sample_) {
+            double v = std::sin(2.0 * M_PI * 440.0 * static_cast<double>(sample_) / kRate);
+            PutLe(out, static_cast<uint16_t>(static_cast<int16_t>(v * 8000.0)), 2);
+        }
+        return out;
+    }
+
+  private:
+    static std::string MetaBlock() {
+        std::string text = "StreamTitle='" + g_opt.icyTitle + "';";
+        size_t blocks = (text.size() + 15) / 16;
+        if (blocks > 255)
+            blocks = 255;
+        text.resize(blocks * 16, '\0');
+        return std::string(1, static_cast<char>(blocks)) + text;
+    }
+
+    int fd_;
+    bool icy_;
+    size_t sinceMeta_ = 0;
+    int64_t sample_ = 0;
+};
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool StartsWith(const std::string& s, const char* prefix) {
+    return s.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// Waits until the peer closes (or a long while passes), reading and dropping whatever comes.
+void WaitForClose(int fd) {
+    char buf[512];
+    for (int i = 0; i < 600; ++i) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 1000) > 0 && ::recv(fd, buf, sizeof buf, 0) <= 0)
+            return;
+    }
+}
+
+void ServeStream(int fd, const std::string& path, bool wantsIcy) {
+    const bool icy = wantsIcy && !g_opt.icyTitle.empty();
+    std::string head = "HTTP/1.0 200 OK\r\nContent-Type: audio/wav\r\nCache-Control: no-cache\r\n";
+    if (icy)
+        head +=
+            "icy-name: qv test station\r\nicy-metaint: " + std::to_string(g_opt.metaint) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    if (!SendAll(fd, head))
+        return;
+    AudioWriter w(fd, icy);
+    std::string first = WavHeader();
+    if (StartsWith(path, "/stall")) {
+        w.Write(first + w.Tone(0.25));
+        WaitForClose(fd);
+        return;
+    }
+    if (StartsWith(path, "/drop")) {
+        w.Write(first + w.Tone(1.0));
+        return;
+    }
+    // A head start, then real time in 100 ms steps.
+    if (!w.Write(first + w.Tone(8.0)))
+        return;
+    const auto start = std::chrono::steady_clock::now();
+    double sent = 0;
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        double due = elapsed - sent;
+        if (due <= 0)
+            continue;
+        if (!w.Write(w.Tone(due)))
+            return;
+        sent += static_cast<double>(static_cast<int>(due * kRate)) / kRate;
+    }
+}
+
+void ServePlaylist(int fd, const std::string& host, const std::string& rest, bool pls) {
+    std::string entry = "http://" + host + "/" + rest;
+    std::string body = pls ? "[playlist]\nNumberOfEntries=1\nFile1=" + entry + "\nTitle1=test\n"
+                           : "#EXTM3U\n#EXTINF:-1,test\n" + entry + "\n";
+    std::string type = pls ? "audio/x-scpls" : "audio/x-mpegurl";
+    SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: " +
+                    std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+}
+
+void Serve(int fd) {
+    timeval tv{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    std::string req;
+    char buf[2048];
+    while (req.find("\r\n\r\n") == std::string::npos && req.size() < 16384) {
+        ssize_t r = ::recv(fd, buf, sizeof buf, 0);
+        if (r <= 0)
+            break;
+        req.append(buf, static_cast<size_t>(r));
+    }
+    size_t sp1 = req.find(' ');
+    size_t sp2 = sp1 == std::string::npos ? sp1 : req.find(' ', sp1 + 1);
+    size_t eol = req.find_first_of("\r\n");
+    std::string method, path;
+    if (sp1 != std::string::npos && sp1 < eol) {
+        method = req.substr(0, sp1);
+        path = req.substr(sp1 + 1, (sp2 == std::string::npos || sp2 > eol ? eol : sp2) - sp1 - 1);
+    }
+    if (method.empty()) {
+        ::close(fd);
+        return;
+    }
+    std::string line = method + " " + path + "\n";
+    if (g_logFd >= 0 && ::write(g_logFd, line.data(), line.size()) < 0)
+        std::perror("log");
+
+    std::string lower = Lower(req);
+    bool wantsIcy = lower.find("\nicy-metadata: 1") != std::string::npos ||
+                    lower.find("\nicy-metadata:1") != std::string::npos;
+    std::string host = "127.0.0.1:" + std::to_string(g_opt.port);
+    if (size_t h = lower.find("\nhost:"); h != std::string::npos) {
+        size_t b = req.find_first_not_of(' ', h + 6);
+        size_t e = req.find_first_of("\r\n", b);
+        if (b != std::string::npos && e != std::string::npos)
+            host = req.substr(b, e - b);
+    }
+
+    if (method == "HEAD") {
+        SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/wav\r\nConnection: close\r\n\r\n");
+    } else if (StartsWith(path, "/404")) {
+        SendAll(fd,
+                "HTTP/1.0 404 Not Found\r\nContent-Type: text/plain\r\nContent-Length: 10\r\n"
+                "Connection: close\r\n\r\nnot found\n");
+    } else if (StartsWith(path, "/html")) {
+        std::string body =
+            "<!DOCTYPE html>\n<html><head><title>Not a stream</title></head>"
+            "<body><p>This is a web page.</p></body></html>\n";
+        SendAll(fd,
+                "HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                    std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+    } else if (StartsWith(path, "/pls/") || StartsWith(path, "/m3u/")) {
+        ServePlaylist(fd, host, path.substr(5), StartsWith(path, "/pls/"));
+    } else {
+        ServeStream(fd, path, wantsIcy);
+    }
+    ::shutdown(fd, SHUT_RDWR);
+    ::close(fd);
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: qv-streamserver --port N --log FILE [--icy-title TEXT] "
+                 "[--icy-charset gbk|utf8] [--icy-metaint BYTES]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string charset = "utf8";
+    std::string title;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (i + 1 >= argc)
+            return Usage();
+        std::string v = argv[++i];
+        if (a == "--port") {
+            g_opt.port = std::atoi(v.c_str());
+        } else if (a == "--log") {
+            g_opt.log = v;
+        } else if (a == "--icy-title") {
+            title = v;
+        } else if (a == "--icy-charset") {
+            charset = v;
+        } else if (a == "--icy-metaint") {
+            g_opt.metaint = std::atoi(v.c_str());
+        } else {
+            return Usage();
+        }
+    }
+    if (g_opt.log.empty() || g_opt.metaint <= 0 || (charset != "gbk" && charset != "utf8")) {
+        return Usage();
+    }
+    g_opt.icyTitle = charset == "gbk" ? ToGbk(title) : title;
+
+    ::signal(SIGPIPE, SIG_IGN);
+    g_logFd = ::open(g_opt.log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (g_logFd < 0) {
+        std::perror(g_opt.log.c_str());
+        return 1;
+    }
+    int ls = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    ::setsockopt(ls, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<uint16_t>(g_opt.port));
+    if (ls < 0 || ::bind(ls, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(ls, 64) != 0) {
+        std::perror("listen");
+        return 1;
+    }
+    socklen_t len = sizeof addr;
+    ::getsockname(ls, reinterpret_cast<sockaddr*>(&addr), &len);
+    g_opt.port = ntohs(addr.sin_port);
+    std::printf("PORT %d\n", g_opt.port);
+    std::fflush(stdout);
+
+    for (;;) {
+        int fd = ::accept4(ls, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR)
+                continue;
+            std::perror("accept");
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            continue;
+        }
+        std::thread([fd] { Serve(fd); }).detach();
+    }
+}
