@@ -192,9 +192,13 @@ Window* CreateStartWindow(const WindowDefinition& def) {
 int RunMessageLoop() {
     int rc = 0;
     if (Start() && !Start()->closed()) rc = QApplication::exec();
+    DestroyStartWindow();
+    return rc;
+}
+
+void DestroyStartWindow() {
     Start() = nullptr;
     StartOwner().reset();
-    return rc;
 }
 
 void CloseWindow(Window& window) { window.close(); }

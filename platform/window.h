@@ -68,6 +68,8 @@ void CloseWindow(Window& window);
 void ShowMessageBox(const Text& text, int style, const Text& title = Text());
 // The start window, or null before CreateStartWindow and after the loop ended.
 [[nodiscard]] Window* StartWindow();
+// Destroys the start window and its controls (RunMessageLoop does it when the loop ends).
+void DestroyStartWindow();
 // Tests replace the end of the process (it must not return; throwing is fine).
 void SetProcessEnd(void (*end)(int code));
 

@@ -1,0 +1,39 @@
+#pragma once
+// The real main window on the offscreen platform with a scripted player, built without its
+// created sequence, so each test runs the steps it needs. Its folder is the working folder.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/form.h"
+#include "app/globals.h"
+#include "app/routines.h"
+#include "tests/database/fixture.h"
+#include "tests/handlers/fake_player.h"
+
+namespace qv::test {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Writes mmsDT.dll into the working folder, opens it and lists all stations.
+    void OpenCatalogue(const std::vector<Row>& rows);
+    [[nodiscard]] MainForm& f() { return Form(); }
+    [[nodiscard]] std::vector<Text> ListedNames() const;
+    [[nodiscard]] int ShownSpeaker() const;  // which speaker picture the mute button shows
+    [[nodiscard]] bool ShowsLook(Look look) const;
+
+    FakePlayer* player = nullptr;
+    std::string folder;
+
+private:
+    std::string previousFolder_;
+    std::vector<EventBinding> bindings_;
+};
+
+// n stations "台k" in province "省k % provinces", links "http://127.0.0.1/k".
+[[nodiscard]] std::vector<Row> Stations(int n, int provinces);
+
+}  // namespace qv::test

@@ -1,0 +1,200 @@
+// Settings in pz.ini, the notification-area toggle, the window buttons, web links, exit.
+#include "platform/ini.h"
+#include "platform/system.h"
+#include "shell/web_links.h"
+#include "tests/handlers/fixture.h"
+#include "tests/support/support.h"
+
+namespace qv::test {
+namespace {
+
+using Shell = MainWindowTest;
+
+// The settings file lives beside the program (the test binary), not in the working folder.
+std::string Ini() { return Utf8(ProgramFolder()) + "/pz.ini"; }
+Text Read(const char* section, const char* key) {
+    return ReadIniValue(Gbk(Ini()), Gbk(section), Gbk(key), Gbk("<none>"));
+}
+
+class Settings : public MainWindowTest {
+protected:
+    void SetUp() override {
+        std::remove(Ini().c_str());
+        MainWindowTest::SetUp();
+    }
+    void TearDown() override {
+        MainWindowTest::TearDown();
+        std::remove(Ini().c_str());
+    }
+};
+
+TEST_F(Settings, WithoutAFileTheDefaultsApply) {
+    RestoreWindowPosition();
+    RestoreVolume();
+    RestoreLastStation();
+    EXPECT_EQ(f().窗口->left(), 50);
+    EXPECT_EQ(f().窗口->top(), 50);
+    EXPECT_EQ(f().多功能条1->position(), 100);
+    EXPECT_EQ(player->log().volumes.back(), 100);
+    EXPECT_EQ(f().透明标签_名称->caption(), Gbk(">>> 北京电台文艺广播"));
+    ASSERT_EQ(player->log().urls.size(), 1u);
+    EXPECT_EQ(player->log().urls[0].rfind("mms://", 0), 0u);
+    EXPECT_EQ(player->log().plays, 0);
+    EXPECT_FALSE(std::filesystem::exists(Ini()));
+}
+
+TEST_F(Settings, StoredValuesComeBackExactly) {
+    WriteFile(Ini(), Utf8(Gbk("[窗口位置]\r\n左边 = -300\r\n顶边=5000\r\n[音量]\r\n音量值=20\r\n")));
+    const Text name = Gbk("  >>> \"奇怪\" 电台=;[x] ");
+    const Text link = Gbk(" http://127.0.0.1:1/a?b=\"c\"&d=e ");
+    ASSERT_TRUE(WriteIniValue(Gbk(Ini()), Gbk("电台"), Gbk("名称"), name));
+    ASSERT_TRUE(WriteIniValue(Gbk(Ini()), Gbk("电台"), Gbk("链接"), link));
+    RestoreWindowPosition();
+    RestoreVolume();
+    RestoreLastStation();
+    EXPECT_EQ(f().窗口->left(), -300);  // no check at start
+    EXPECT_EQ(f().窗口->top(), 5000);
+    EXPECT_EQ(f().多功能条1->position(), 20);
+    EXPECT_EQ(ShownSpeaker(), 2);
+    EXPECT_EQ(f().透明标签_名称->caption(), name);
+    EXPECT_EQ(player->log().urls.back(), link);
+}
+
+TEST_F(Settings, OnlyVolumesFrom0To100MoveTheBar) {
+    const std::pair<const char*, int> cases[] = {{"0", 0},    {"100", 100}, {"101", 50},
+                                                 {"-1", 50},  {"abc", 0},   {"99999999999", 50},
+                                                 {" 42x", 42}};
+    for (auto [stored, position] : cases) {
+        f().多功能条1->initPosition(50);
+        ASSERT_TRUE(WriteIniValue(Gbk(Ini()), Gbk("音量"), Gbk("音量值"), stored));
+        RestoreVolume();
+        EXPECT_EQ(f().多功能条1->position(), position) << stored;
+    }
+}
+
+TEST_F(Settings, ClosingWritesThePositionOnlyWhileTheWindowIsOnScreen) {
+    // The offscreen screen is 800 x 600; the window 346 x 507.
+    ASSERT_EQ(ScreenWidth(), 800);
+    ASSERT_EQ(ScreenHeight(), 600);
+    struct Case {
+        int left, top;
+        bool leftWritten, topWritten;
+    };
+    const Case cases[] = {{-245, -406, true, true}, {699, 499, true, true},
+                          {-246, 0, false, true},   {700, 0, false, true},
+                          {0, -407, true, false},   {0, 500, true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.left << "," << c.top);
+        std::remove(Ini().c_str());
+        f().窗口->setLeft(c.left);
+        f().窗口->setTop(c.top);
+        ASSERT_EQ(f().窗口->left(), c.left);
+        OnMainWindowClosing();
+        EXPECT_EQ(Read("窗口位置", "左边"), c.leftWritten ? IntToText(c.left) : Gbk("<none>"));
+        EXPECT_EQ(Read("窗口位置", "顶边"), c.topWritten ? IntToText(c.top) : Gbk("<none>"));
+    }
+}
+
+TEST_F(Settings, ClosingWritesTheFiveKeysAndKeepsEveryOtherLine) {
+    const std::string before =
+        "; 用户的注释\r\n[其他]\r\n键=值\r\n[窗口位置]\r\n左边=10\r\n顶边=20\r\n";
+    WriteFile(Ini(), Utf8(Gbk(before)));
+    f().窗口->setLeft(-1000);  // off screen: its key keeps 10
+    f().窗口->setTop(30);
+    f().多功能条1->setPosition(0);
+    f().透明标签_名称->setCaption(Gbk(">>> 台"));
+    player->setURL(Gbk("http://127.0.0.1/x"));
+    OnMainWindowClosing();
+    EXPECT_EQ(Read("窗口位置", "左边"), "10");
+    EXPECT_EQ(Read("窗口位置", "顶边"), "30");
+    EXPECT_EQ(Read("音量", "音量值"), "0");
+    EXPECT_EQ(Read("电台", "名称"), Gbk(">>> 台"));
+    EXPECT_EQ(Read("电台", "链接"), "http://127.0.0.1/x");
+    const std::string after = ReadFile(Ini());
+    EXPECT_EQ(after.rfind(Utf8(Gbk("; 用户的注释\r\n[其他]\r\n键=值\r\n")), 0), 0u) << after;
+    // An empty label is stored as an empty value.
+    f().透明标签_名称->setCaption(Text());
+    OnMainWindowClosing();
+    EXPECT_EQ(Read("电台", "名称"), "");
+}
+
+TEST_F(Shell, TheTrayToggleFollowsTheMinimisedFlagAlone) {
+    Window& w = *f().窗口;
+    OnTrayIconEvent(2);
+    OnTrayIconEvent(3);
+    EXPECT_EQ(G().minimised, 0);
+    EXPECT_EQ(w.state(), WindowState::Normal);
+    OnTrayIconEvent(1);
+    EXPECT_EQ(G().minimised, 1);
+    EXPECT_EQ(w.state(), WindowState::Minimised);
+    OnTrayIconEvent(1);
+    EXPECT_EQ(G().minimised, 0);
+    EXPECT_EQ(w.state(), WindowState::Normal);
+    OnMinimiseButtonClick();
+    EXPECT_EQ(G().minimised, 1);
+    EXPECT_EQ(w.state(), WindowState::Minimised);
+    w.setState(WindowState::Normal);  // restored by other means
+    OnTrayIconEvent(1);
+    EXPECT_EQ(G().minimised, 0);
+    EXPECT_EQ(w.state(), WindowState::Normal);
+    OnTrayIconEvent(1);
+    EXPECT_EQ(w.state(), WindowState::Minimised);
+}
+
+std::vector<Text> g_opened;
+bool RecordAddress(const Text& a) {
+    g_opened.push_back(a);
+    return true;
+}
+
+TEST_F(Shell, EachLinkOpensItsFixedAddressEveryTime) {
+    g_opened.clear();
+    SetWebOpener(RecordAddress);
+    OnContactButtonClick();
+    OnSuggestionLinkClick(0, 0, 0);
+    OnWebsiteLinkClick(0, 0, 0);
+    OnWebsiteLinkClick(0, 0, 0);
+    SetWebOpener(nullptr);
+    EXPECT_EQ(g_opened, (std::vector<Text>{kContactPage, kSuggestionPage, kWebsite, kWebsite}));
+    EXPECT_EQ(Text(kWebsite).find("://"), Text::npos);
+}
+
+TEST_F(Shell, TheCloseButtonWritesTheSettingsBeforeTheWindowGoes) {
+    std::remove(Ini().c_str());
+    f().透明标签_名称->setCaption(Gbk(">>> 关"));
+    OnCloseButtonClick();
+    EXPECT_TRUE(f().窗口->closed());
+    EXPECT_FALSE(f().窗口->widget()->isVisible());
+    EXPECT_EQ(Read("电台", "名称"), Gbk(">>> 关"));
+    std::remove(Ini().c_str());
+}
+
+TEST_F(Shell, ExitReleasesControlsThenSettingsThenTheProvinceList) {
+    struct Tracker {
+        static std::vector<std::string>& order() {
+            static std::vector<std::string> o;
+            return o;
+        }
+    };
+    struct C final : PlayerControls {
+        void play() override {}
+        void stop() override {}
+        ~C() override { Tracker::order().push_back("controls"); }
+    };
+    struct S final : PlayerSettings {
+        void setVolume(int) override {}
+        ~S() override { Tracker::order().push_back("settings"); }
+    };
+    Tracker::order().clear();
+    G().controls.store(std::make_shared<C>());
+    G().settings.store(std::make_shared<S>());
+    G().provinceList->push_back(Gbk("北京"));
+    ReleaseGlobalsAtExit();
+    EXPECT_EQ(Tracker::order(), (std::vector<std::string>{"controls", "settings"}));
+    EXPECT_EQ(G().provinceList, nullptr);
+    EXPECT_TRUE(G().controls.empty());
+    CreateGlobals();
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,165 @@
+// The main window as built from its definition: controls, places, looks and event bindings.
+#include <QMouseEvent>
+#include <QTest>
+
+#include "tests/handlers/fixture.h"
+#include "ui/main_window.h"
+
+namespace qv::test {
+namespace {
+
+using MainWindow = MainWindowTest;
+
+struct Expected {
+    const char* name;
+    int left, top, width, height;
+    bool visible;
+    bool hand;
+    const char* caption;  // transparent labels only
+    Colour colour;        // their text colour
+};
+
+// clang-format off
+const Expected kExpected[] = {
+    {"透明标签1",       12,  5,   39,  18,  false, true,  "透明标签", 0x00006FDD},
+    {"标签3",           2,   376, 302, 1,   true,  false, nullptr, 0},
+    {"标签2",           109, 25,  1,   351, true,  false, nullptr, 0},
+    {"外形框1",         1,   25,  111, 351, true,  false, nullptr, 0},
+    {"图形按钮_关闭",   288, -1,  35,  24,  true,  false, nullptr, 0},
+    {"透明标签2",       152, 388, 88,  12,  true,  false, "",         0x000080FF},
+    {"透明标签_名称",   6,   388, 138, 12,  true,  false, "",         0x000080FF},
+    {"透明标签_时间",   152, 418, 56,  16,  true,  false, "00:00:00", 0x0000FFFF},
+    {"透明标签_状态",   16,  448, 212, 16,  true,  false, "已停止",   0x000080FF},
+    {"图形按钮_上一台", 12,  410, 33,  33,  true,  true,  nullptr, 0},
+    {"图形按钮_播放",   46,  406, 37,  37,  true,  true,  nullptr, 0},
+    {"图形按钮_下一台", 85,  410, 33,  33,  true,  true,  nullptr, 0},
+    {"透明标签_建议",   227, 5,   24,  16,  true,  true,  "建议",     0x00ECECEC},
+    {"透明标签_官网",   190, 5,   24,  16,  true,  true,  "Ostrel",   0x00ECECEC},
+    {"图形按钮_静音",   17,  467, 14,  14,  true,  true,  nullptr, 0},
+    {"多功能条1",       37,  471, 108, 9,   true,  false, nullptr, 0},
+    {"图形按钮_QQ",     154, 2,   29,  22,  true,  true,  nullptr, 0},
+    {"图形按钮_最小化", 257, -1,  35,  24,  true,  false, nullptr, 0},
+    {"超级列表框_名称", 112, 25,  208, 351, true,  false, nullptr, 0},
+};
+// clang-format on
+
+TEST_F(MainWindow, ControlsStandWhereTheDefinitionPutsThem) {
+    const WindowDefinition& def = MainWindowDefinition();
+    EXPECT_EQ(def.controls.size(), 23u);
+    EXPECT_EQ(def.bindings.size(), 17u);
+    Window& w = *f().窗口;
+    EXPECT_EQ(w.width(), 346);
+    EXPECT_EQ(w.height(), 507);
+    EXPECT_EQ(w.left(), 50);
+    EXPECT_EQ(w.top(), 50);
+    EXPECT_TRUE(w.widget()->windowFlags() & Qt::FramelessWindowHint);
+    for (const Expected& e : kExpected) {
+        SCOPED_TRACE(e.name);
+        Control* c = w.find(e.name);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->left(), e.left);
+        EXPECT_EQ(c->top(), e.top);
+        EXPECT_EQ(c->width(), e.width);
+        EXPECT_EQ(c->height(), e.height);
+        EXPECT_EQ(c->visible(), e.visible);
+        EXPECT_EQ(c->widget()->cursor().shape() == Qt::PointingHandCursor, e.hand);
+        if (auto* l = dynamic_cast<TransparentLabel*>(c)) {
+            ASSERT_NE(e.caption, nullptr);
+            EXPECT_EQ(l->caption(), Gbk(e.caption));
+            EXPECT_EQ(l->textColour(), e.colour);
+        }
+    }
+    EXPECT_EQ(f().透明标签1->widget()->parentWidget(), f().外形框1->widget());
+    EXPECT_EQ(f().透明标签1->widget()->mapTo(w.widget(), QPoint(0, 0)), QPoint(13, 30));
+    for (const char* hidden : {"时钟_时间", "播放器1", "数据库连接1", "记录集1"}) {
+        ASSERT_NE(w.find(hidden), nullptr) << hidden;
+        EXPECT_EQ(w.find(hidden)->widget(), nullptr) << hidden;
+    }
+    EXPECT_EQ(f().超级列表框_名称->rowCount(), 0);
+    EXPECT_EQ(f().超级列表框_名称->columnCount(), 0);
+    EXPECT_EQ(f().超级列表框_名称->selectedRow(), -1);
+}
+
+TEST_F(MainWindow, PictureButtonsKeepTheirTransparentColours) {
+    const std::pair<const char*, Colour> cases[] = {
+        {"图形按钮_关闭", 0x00FF00FF}, {"图形按钮_上一台", kNoColour}, {"图形按钮_播放", 0x00FFFFFF},
+        {"图形按钮_下一台", kNoColour}, {"图形按钮_静音", 0x00FFFFFF}, {"图形按钮_QQ", 0x0000FFFF},
+        {"图形按钮_最小化", 0x00FF00FF}};
+    for (auto [name, colour] : cases) {
+        auto* b = f().窗口->get<PictureButton>(name);
+        ASSERT_NE(b, nullptr) << name;
+        EXPECT_EQ(b->transparentColour(), colour) << name;
+        EXPECT_EQ(b->picture(0).empty(), std::string(name) == "图形按钮_静音") << name;
+    }
+    EXPECT_TRUE(f().图形按钮_播放->picture(2).empty());
+    EXPECT_FALSE(f().图形按钮_关闭->picture(2).empty());
+}
+
+int g_provinceClicks = 0;
+void CountProvinceClick(int, int, int) { ++g_provinceClicks; }
+
+TEST_F(MainWindow, ACopyOfTheTemplateRunsTheTemplatesRoutineAsItsOwnSource) {
+    f().透明标签1->bind(Event::Click, CountProvinceClick);
+    Control* copy = nullptr;
+    CopyControl(*f().透明标签1, copy);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(CopiedControl(*f().窗口, 1), copy);
+    EXPECT_FALSE(copy->visible());
+    copy->setVisible(true);
+    Control* source = nullptr;
+    static Control** seen = nullptr;
+    seen = &source;
+    copy->bind(Event::Click, +[](int, int, int) {
+        ++g_provinceClicks;
+        *seen = EventSourceControl();
+    });
+    g_provinceClicks = 0;
+    QTest::mouseClick(copy->widget(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(g_provinceClicks, 1);
+    EXPECT_EQ(source, copy);
+    EXPECT_EQ(EventSourceControl(), nullptr);
+}
+
+TEST_F(MainWindow, ClicksReachOnlyTheBoundControls) {
+    // The real binding of the copies is the template's.
+    Control* copy = nullptr;
+    CopyControl(*f().透明标签1, copy);
+    EXPECT_TRUE(copy->hasBinding(Event::Click));
+    for (const char* unbound : {"标签2", "标签3", "外形框1", "透明标签2", "透明标签_名称",
+                                "透明标签_时间", "透明标签_状态"}) {
+        Control* c = f().窗口->find(unbound);
+        EXPECT_TRUE(c->bindings().empty()) << unbound;
+    }
+    // A press and a release on the button make a click; a release elsewhere does not.
+    OpenCatalogue(Stations(2, 1));
+    QWidget* next = f().图形按钮_下一台->widget();
+    QTest::mouseClick(next, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(player->log().urls.size(), 1u);
+    QTest::mousePress(next, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseRelease(next, Qt::LeftButton, {}, QPoint(60, 60));
+    EXPECT_EQ(player->log().urls.size(), 1u);
+}
+
+TEST_F(MainWindow, OnlyTheUsersChoiceOfARowTunes) {
+    OpenCatalogue(Stations(4, 2));
+    ListView& list = *f().超级列表框_名称;
+    SelectListRow(list, 2);
+    LoadStationList(1, (*G().provinceList)[0]);
+    EXPECT_TRUE(player->log().urls.empty());
+    QTreeWidget* t = list.tree();
+    QRect r = t->visualItemRect(t->topLevelItem(1));
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(list.selectedRow(), 1);
+    ASSERT_EQ(player->log().urls.size(), 1u);
+    QTest::keyClick(t, Qt::Key_Return);
+    EXPECT_EQ(player->log().urls.size(), 2u);
+}
+
+TEST_F(MainWindow, TheTimerRaisesNoTickWhileItsIntervalIsZero) {
+    EXPECT_FALSE(f().时钟_时间->active());
+    Pump(50);
+    EXPECT_EQ(f().透明标签_时间->caption(), Gbk("00:00:00"));
+}
+
+}  // namespace
+}  // namespace qv::test
