@@ -227,8 +227,13 @@ std::string Unescape(std::string_view s) {
             continue;
         }
         const char e = s[i + 1];
-        if (e == '\\' || e == 'n' || e == 'r' || e == 't') {
-            out += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : '\\';
+        const char simple = e == 'n'    ? '\n'
+                            : e == 'r'  ? '\r'
+                            : e == 't'  ? '\t'
+                            : e == '\\' ? '\\'
+                                        : '\0';
+        if (simple != '\0') {
+            out += simple;
             i += 2;
         } else if (e == 'x' && i + 3 < s.size() && HexDigit(s[i + 2]) >= 0 &&
                    HexDigit(s[i + 3]) >= 0) {
