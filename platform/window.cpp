@@ -179,6 +179,16 @@ Window* CreateStartWindow(const WindowDefinition& def) {
     v->move(def.left, def.top);
     if (def.face) w->setFacePicture(def.face());
     for (const ControlDefinition& d : def.controls) w->adopt(MakeControl(d, w.get()));
+    // A control may sit in one defined after it: place it in its parent once all exist.
+    for (const ControlDefinition& d : def.controls) {
+        Control* c = d.parent ? w->find(d.name) : nullptr;
+        QWidget* parent = d.parent ? w->containerFor(d.parent) : nullptr;
+        if (c && c->widget() && parent && c->widget()->parentWidget() != parent) {
+            c->widget()->setParent(parent);
+            c->widget()->setGeometry(d.left, d.top, d.width, d.height);
+            c->widget()->setVisible(d.visible);
+        }
+    }
     BindEvents(w.get(), def);
     Start() = w.get();
     StartOwner() = std::move(w);

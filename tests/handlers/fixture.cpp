@@ -15,6 +15,8 @@ void MainWindowTest::SetUp() {
     previousFolder_ = getcwd(buf, sizeof buf) ? buf : "/";
     folder = NewFolder("window");
     ASSERT_EQ(chdir(folder.c_str()), 0);
+    ReleaseGlobalsAtExit();
+    G() = Globals{};  // the flags and counters start at 0 in every run of the program
     CreateGlobals();
     SetMediaPlayerFactory([this] {
         auto p = std::make_unique<FakePlayer>();

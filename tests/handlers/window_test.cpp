@@ -2,7 +2,11 @@
 #include <QMouseEvent>
 #include <QTest>
 
+#include <QTreeWidget>
+#include <filesystem>
+
 #include "tests/handlers/fixture.h"
+#include "tests/support/support.h"
 #include "ui/main_window.h"
 
 namespace qv::test {
