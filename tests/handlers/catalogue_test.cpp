@@ -150,3 +150,22 @@ TEST_F(Catalogue, RowsAreRecordsInBothListings) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST_F(Catalogue, TheShippedCatalogueFillsTheSeventeenRowsOfTheGrid) {
+    std::filesystem::copy_file(QV_PROGRAM_DIR "/mmsDT.dll", folder + "/mmsDT.dll");
+    OpenStationDatabase();
+    LoadStationList(0, Text());
+    EXPECT_EQ(f().透明标签2->caption(), Gbk("共 304 个电台"));
+    ASSERT_EQ(G().provinceList->size(), 34u);
+    EXPECT_EQ(Province(1)->caption(), Gbk("安徽"));
+    EXPECT_EQ(Province(2)->caption(), Gbk("北京"));
+    EXPECT_EQ(Province(1)->top(), 5);
+    EXPECT_EQ(Province(34)->top(), 325);
+    EXPECT_LE(Province(34)->top() + Province(34)->height(), f().外形框1->height());
+}
+
+}  // namespace
+}  // namespace qv::test
