@@ -42,7 +42,10 @@ struct DbConnection::Impl {
 struct RecordSet::Impl {
     std::weak_ptr<DbSession> session;
     std::vector<Text> columns;  // GBK names
-    std::vector<Text> values;   // row-major, GBK; NULL as the empty text
+    // Field values row by row, GBK, each ended by a NUL byte (values hold none); NULL reads as
+    // the empty text. One buffer rather than a string per field keeps a big listing quick.
+    Text values;
+    std::vector<size_t> starts;  // where each value begins in values
     int count = 0;
     int current = 0;
     // The last field looked up, as asked and as found: listings read the same names over and over.
@@ -52,6 +55,7 @@ struct RecordSet::Impl {
     void Clear() {
         columns.clear();
         values.clear();
+        starts.clear();
         count = 0;
         current = 0;
         lastField.clear();
@@ -107,6 +111,8 @@ bool Configure(DbSession& session) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    // A big sort stays in memory instead of spilling to temporary files.
+    sqlite3_exec(db, "pragma temp_store = memory", nullptr, nullptr, nullptr);
     sqlite3_progress_handler(db, kProgressSteps, OnProgress, &session);
     if (sqlite3_set_authorizer(db, Authorize, nullptr) != SQLITE_OK)
         return false;
@@ -119,42 +125,69 @@ bool HasStationTable(DbSession& session) {
     return probe.get() != nullptr;
 }
 
-Text ColumnText(sqlite3_stmt* stmt, int i) {
+void AppendValue(sqlite3_stmt* stmt, int i, std::string& utf8) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-    if (!p)
-        return {};
-    return Gbk(std::string_view(p, static_cast<size_t>(sqlite3_column_bytes(stmt, i))));
+    if (p) {
+        std::string_view v(p, static_cast<size_t>(sqlite3_column_bytes(stmt, i)));
+        if (v.find('\0') == std::string_view::npos) {
+            utf8 += v;
+        } else {
+            for (char c : v) {
+                if (c != '\0')
+                    utf8 += c;
+            }
+        }
+    }
+    utf8 += '\0';
 }
 
-void ReadListing(RecordSet::Impl& rs, const std::string& utf8) {
+void ReadListing(RecordSet::Impl& rs, const std::string& sql) {
     rs.Clear();
     std::shared_ptr<DbSession> session = rs.session.lock();
     if (!session || !session->db)
         return;
-    Statement stmt(*session, utf8);
+    Statement stmt(*session, sql);
     sqlite3_stmt* s = stmt.get();
     if (!s)
         return;
     const int n = sqlite3_column_count(s);
     std::vector<Text> columns;
-    std::vector<Text> values;
     for (int i = 0; i < n; ++i) {
         const char* name = sqlite3_column_name(s, i);
         columns.push_back(name ? Gbk(name) : Text());
     }
+    // Values are converted a batch of rows at a time: a conversion per field would cost more than
+    // the query, one for the whole listing would need a second buffer of its size. A conversion
+    // keeps every NUL, so the values stay apart.
+    constexpr size_t kBatchBytes = 64 * 1024;
+    std::string utf8;
+    Text values;
     int rows = 0;
     int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        if (rows == INT_MAX)
-            break;
-        for (int i = 0; i < n; ++i) values.push_back(ColumnText(s, i));
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW && rows < INT_MAX) {
+        for (int i = 0; i < n; ++i) AppendValue(s, i, utf8);
         ++rows;
+        if (utf8.size() >= kBatchBytes) {
+            values += Gbk(utf8);
+            utf8.clear();
+        }
     }
     // A listing that broke off (a busy or damaged file, the time limit) is a failed open.
     if (rc != SQLITE_DONE && rc != SQLITE_ROW)
         return;
+    values += Gbk(utf8);
+    std::vector<size_t> starts;
+    starts.reserve(static_cast<size_t>(rows) * static_cast<size_t>(n) + 1);
+    starts.push_back(0);
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (values[i] == '\0')
+            starts.push_back(i + 1);
+    }
+    if (starts.size() != static_cast<size_t>(rows) * static_cast<size_t>(n) + 1)
+        return;
     rs.columns = std::move(columns);
     rs.values = std::move(values);
+    rs.starts = std::move(starts);
     rs.count = rows;
 }
 
@@ -249,7 +282,9 @@ void ReadFieldText(RecordSet& rs, const Text& field, Text& out) {
     int column = FindColumn(r, field);
     if (column < 0)
         return;
-    out = r.values[static_cast<size_t>(r.current) * r.columns.size() + static_cast<size_t>(column)];
+    const size_t k =
+        static_cast<size_t>(r.current) * r.columns.size() + static_cast<size_t>(column);
+    out.assign(r.values, r.starts[k], r.starts[k + 1] - r.starts[k] - 1);
 }
 
 void MoveToNextRecord(RecordSet& rs) {

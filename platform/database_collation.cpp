@@ -3,49 +3,116 @@
 #include <iconv.h>
 #include <sqlite3.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <new>
+#include <cstdint>
+#include <vector>
 
 namespace qv::db {
 namespace {
 
-// Words whose first character GBK files under a reading other than the one they take here:
-// GB18030 bytes of the word, and the bytes to sort it by (a character of the right reading).
-struct Reading {
-    std::string_view word;
-    std::string_view key;
-};
-// 重庆 (chong qing) would sort with 重 under zhong; 崇 sits at chong.
-constexpr Reading kReadings[] = {{"\xD6\xD8\xC7\xEC", "\xB3\xE7\xC7\xEC"}};
-
-constexpr size_t kCacheLimit = 1 << 17;
-
-bool IsAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return (c & 0x80) == 0; });
-}
-
-size_t CharLength(std::string_view s, size_t i) {
-    auto b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80 || i + 1 >= s.size())
-        return 1;
-    auto n = static_cast<unsigned char>(s[i + 1]);
-    if (n >= 0x30 && n <= 0x39)
-        return std::min<size_t>(4, s.size() - i);
-    return 2;
-}
-
-void ApplyReadings(std::string& key) {
-    for (size_t i = 0; i < key.size(); i += CharLength(key, i)) {
-        if (static_cast<unsigned char>(key[i]) < 0x80)
-            continue;
-        for (const Reading& r : kReadings) {
-            if (key.compare(i, r.word.size(), r.word) == 0) {
-                key.replace(i, r.key.size(), r.key);
+// GB18030 is prefix-free, so comparing texts character by character, each character's bytes
+// left-aligned in a 32-bit number, orders them as their whole byte strings would. The numbers of
+// the Basic Multilingual Plane come from iconv once; the other planes follow GB18030's formula.
+class Ranks final {
+  public:
+    Ranks() : table_(0x10000, 0) {
+        iconv_t cd = iconv_open("GB18030", "UTF-32BE");
+        for (uint32_t cp = 0; cp < 0x10000; ++cp) {
+            // Unmapped code points (surrogates, if iconv fails) sort after every mapped one.
+            table_[cp] = 0xFF000000u | cp;
+            if (cd == reinterpret_cast<iconv_t>(-1) || (cp >= 0xD800 && cp <= 0xDFFF))
+                continue;
+            char in[4] = {0, 0, static_cast<char>(cp >> 8), static_cast<char>(cp & 0xFF)};
+            unsigned char out[8] = {};
+            char* src = in;
+            char* dst = reinterpret_cast<char*>(out);
+            size_t srcLeft = sizeof in;
+            size_t dstLeft = sizeof out;
+            if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1)) {
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+                continue;
             }
+            table_[cp] = static_cast<uint32_t>(out[0]) << 24 | static_cast<uint32_t>(out[1]) << 16 |
+                         static_cast<uint32_t>(out[2]) << 8 | out[3];
         }
+        if (cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(cd);
     }
+    [[nodiscard]] uint32_t Of(uint32_t cp) const {
+        if (cp < 0x10000)
+            return table_[cp];
+        uint32_t linear = cp - 0x10000;
+        return (0x90 + linear / 12600) << 24 | (0x30 + linear / 1260 % 10) << 16 |
+               (0x81 + linear / 10 % 126) << 8 | (0x30 + linear % 10);
+    }
+
+  private:
+    std::vector<uint32_t> table_;
+};
+
+const Ranks& TheRanks() {
+    static const Ranks ranks;
+    return ranks;
+}
+
+constexpr uint32_t kNone = 0xFFFFFFFFu;
+
+// The next code point of UTF-8 text at i, moving i on; kNone at the end. A byte that does not
+// start a well-formed sequence is skipped.
+uint32_t NextCodePoint(std::string_view s, size_t& i) {
+    while (i < s.size()) {
+        auto c = static_cast<unsigned char>(s[i]);
+        size_t n = 0;
+        uint32_t cp = c;
+        if (c < 0x80) {
+            ++i;
+            return cp;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            n = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 3;
+            cp = c & 0x07;
+        }
+        bool ok = n > 0 && n < s.size() - i;
+        for (size_t k = 1; ok && k <= n; ++k) {
+            auto t = static_cast<unsigned char>(s[i + k]);
+            ok = (t & 0xC0) == 0x80;
+            cp = cp << 6 | (t & 0x3F);
+        }
+        if (ok && cp <= 0x10FFFF) {
+            i += n + 1;
+            return cp;
+        }
+        ++i;
+    }
+    return kNone;
+}
+
+// Characters sorted by another reading inside a word: 重 before 庆 (重庆, chong qing) sorts as
+// 崇, which GBK files under chong; on its own 重 stays under zhong.
+struct Reading {
+    uint32_t cp;
+    uint32_t next;
+    uint32_t as;
+};
+constexpr Reading kReadings[] = {{0x91CD, 0x5E86, 0x5D07}};
+
+// The sort number of the character at i, moving i on; kNone at the end.
+uint32_t NextRank(const Ranks& ranks, std::string_view s, size_t& i) {
+    uint32_t cp = NextCodePoint(s, i);
+    if (cp == kNone)
+        return kNone;
+    for (const Reading& r : kReadings) {
+        if (cp != r.cp)
+            continue;
+        size_t j = i;
+        if (NextCodePoint(s, j) == r.next)
+            cp = r.as;
+    }
+    return ranks.Of(cp);
 }
 
 int CompareBytes(std::string_view a, std::string_view b) {
@@ -53,91 +120,39 @@ int CompareBytes(std::string_view a, std::string_view b) {
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-int CollationCallback(void* arg, int na, const void* a, int nb, const void* b) {
-    auto* collator = static_cast<GbkCollator*>(arg);
-    std::string_view sa(static_cast<const char*>(a), static_cast<size_t>(na));
-    std::string_view sb(static_cast<const char*>(b), static_cast<size_t>(nb));
-    try {
-        return collator->Compare(sa, sb);
-    } catch (...) {
-        // Out of memory: the plain byte order keeps the sort consistent.
-        return CompareBytes(sa, sb);
-    }
-}
-
-void DestroyCollator(void* arg) {
-    delete static_cast<GbkCollator*>(arg);
+int CollationCallback(void*, int na, const void* a, int nb, const void* b) {
+    return CompareGbk(std::string_view(static_cast<const char*>(a), static_cast<size_t>(na)),
+                      std::string_view(static_cast<const char*>(b), static_cast<size_t>(nb)));
 }
 
 }  // namespace
 
-GbkCollator::GbkCollator() : cd_(iconv_open("GB18030", "UTF-8")) {}
-
-GbkCollator::~GbkCollator() {
-    if (cd_ != reinterpret_cast<void*>(-1))
-        iconv_close(static_cast<iconv_t>(cd_));
-}
-
-std::string GbkCollator::SortKey(std::string_view utf8) {
-    if (IsAscii(utf8))
-        return std::string(utf8);
-    if (cd_ == reinterpret_cast<void*>(-1))
-        return std::string(utf8);
-    auto cd = static_cast<iconv_t>(cd_);
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    std::string out(utf8.size() + 8, '\0');
-    char* src = const_cast<char*>(utf8.data());
-    size_t srcLeft = utf8.size();
-    size_t used = 0;
-    while (srcLeft > 0) {
-        char* dst = out.data() + used;
-        size_t dstLeft = out.size() - used;
-        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        used = out.size() - dstLeft;
-        if (r != static_cast<size_t>(-1))
-            break;
-        if (errno == E2BIG) {
-            out.resize(out.size() * 2);
-        } else {
-            // Not UTF-8 here: skip the byte, keep the rest.
-            ++src;
-            --srcLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+int CompareGbk(std::string_view a, std::string_view b) {
+    const Ranks& ranks = TheRanks();
+    size_t i = 0;
+    size_t j = 0;
+    // Plain ASCII keeps its bytes in GB18030: compare the common ASCII head directly.
+    while (i < a.size() && i < b.size() && a[i] == b[i] && (a[i] & 0x80) == 0) ++i;
+    j = i;
+    for (;;) {
+        uint32_t x = NextRank(ranks, a, i);
+        uint32_t y = NextRank(ranks, b, j);
+        // kNone is above every rank, but the shorter text sorts first: test the end first.
+        if (x == kNone || y == kNone) {
+            if (x == y)
+                break;
+            return x == kNone ? -1 : 1;
         }
+        if (x != y)
+            return x < y ? -1 : 1;
     }
-    out.resize(used);
-    ApplyReadings(out);
-    return out;
-}
-
-const std::string& GbkCollator::CachedKey(std::string_view utf8) {
-    auto it = cache_.find(utf8);
-    if (it != cache_.end())
-        return it->second;
-    return cache_.emplace(std::string(utf8), SortKey(utf8)).first->second;
-}
-
-int GbkCollator::Compare(std::string_view a, std::string_view b) {
-    if (IsAscii(a) && IsAscii(b))
-        return CompareBytes(a, b);
-    // Clear before both lookups: references into the map survive inserts, not a clear.
-    if (cache_.size() + 2 > kCacheLimit)
-        cache_.clear();
-    const std::string& ka = CachedKey(a);
-    int c = CompareBytes(ka, CachedKey(b));
-    return c != 0 ? c : CompareBytes(a, b);
+    return CompareBytes(a, b);
 }
 
 int RegisterGbkCollation(sqlite3* db) {
-    auto* collator = new (std::nothrow) GbkCollator();
-    if (!collator)
-        return SQLITE_NOMEM;
-    int rc = sqlite3_create_collation_v2(db, kGbkCollation, SQLITE_UTF8, collator,
-                                         CollationCallback, DestroyCollator);
-    // SQLite frees the collator only once it took it.
-    if (rc != SQLITE_OK)
-        delete collator;
-    return rc;
+    (void)TheRanks();  // built here, not inside the first sort
+    return sqlite3_create_collation_v2(db, kGbkCollation, SQLITE_UTF8, nullptr, CollationCallback,
+                                       nullptr);
 }
 
 }  // namespace qv::db

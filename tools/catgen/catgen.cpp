@@ -104,11 +104,10 @@ bool ReadSource(const std::string& path, Source& out) {
 }
 
 void SortStations(std::vector<Station>& stations) {
-    qv::db::GbkCollator collator;
-    std::stable_sort(stations.begin(), stations.end(), [&](const Station& a, const Station& b) {
-        int c = collator.Compare(a.province, b.province);
+    std::stable_sort(stations.begin(), stations.end(), [](const Station& a, const Station& b) {
+        int c = qv::db::CompareGbk(a.province, b.province);
         if (c == 0)
-            c = collator.Compare(a.name, b.name);
+            c = qv::db::CompareGbk(a.name, b.name);
         return c < 0;
     });
 }

@@ -1,0 +1,122 @@
+// Times the database side of the station list: open, the all-stations listing read as the list
+// fill reads it, and one province listing; for generated catalogues and the shipped one.
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/database.h"
+#include "platform/database_collation.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point since) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+}
+
+const char* const kProvinces[] = {"北京",   "天津", "河北", "山西", "内蒙古", "辽宁", "吉林",
+                                  "黑龙江", "上海", "江苏", "浙江", "安徽",   "福建", "江西",
+                                  "山东",   "河南", "湖北", "湖南", "广东",   "广西", "海南",
+                                  "重庆",   "四川", "贵州", "云南", "西藏",   "陕西", "甘肃",
+                                  "青海",   "宁夏", "新疆", "中央", "港澳台", "海外"};
+const char* const kWords[] = {"新闻", "音乐", "交通", "经济", "文艺", "都市", "故事", "体育",
+                              "旅游", "生活", "农村", "戏曲", "之声", "综合", "频率", "调频"};
+
+bool MakeCatalogue(const std::string& path, int n) {
+    std::filesystem::remove(path);
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+              qv::db::RegisterGbkCollation(db) == SQLITE_OK &&
+              sqlite3_exec(db,
+                           "begin; create table radio(电台名称 TEXT COLLATE gbk, 省份 TEXT COLLATE "
+                           "gbk, 链接 TEXT)",
+                           nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt* insert = nullptr;
+    ok = ok && sqlite3_prepare_v2(db, "insert into radio values(?, ?, ?)", -1, &insert, nullptr) ==
+                   SQLITE_OK;
+    std::mt19937 rng(42);
+    for (int i = 0; ok && i < n; ++i) {
+        std::string province = kProvinces[rng() % std::size(kProvinces)];
+        std::string name = province + kWords[rng() % std::size(kWords)] +
+                           kWords[rng() % std::size(kWords)] + std::to_string(i);
+        std::string link = "https://stream.example.org/live/" + std::to_string(i) + "/index.m3u8";
+        sqlite3_bind_text(insert, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, province.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 3, link.c_str(), -1, SQLITE_TRANSIENT);
+        ok = sqlite3_step(insert) == SQLITE_DONE;
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    ok = ok && sqlite3_exec(db, "commit", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+// The list fill's reading pattern: count, then count times two reads and a move.
+int ReadListing(qv::RecordSet& rs) {
+    const qv::Text name = qv::Gbk("电台名称");
+    const qv::Text province = qv::Gbk("省份");
+    int count = qv::RecordCount(rs);
+    qv::Text a;
+    qv::Text b;
+    for (int i = 0; i < count; ++i) {
+        qv::ReadFieldText(rs, name, a);
+        qv::ReadFieldText(rs, province, b);
+        qv::MoveToNextRecord(rs);
+    }
+    return count;
+}
+
+void Measure(const char* label, const std::string& path) {
+    auto t0 = Clock::now();
+    qv::DbConnection conn;
+    if (qv::OpenConnection(conn, qv::Gbk(path), "") == 0) {
+        std::printf("%-22s cannot open %s\n", label, path.c_str());
+        return;
+    }
+    double open = Ms(t0);
+    qv::RecordSet rs;
+    qv::AttachRecordSet(rs, conn);
+    auto t1 = Clock::now();
+    qv::OpenRecordSetTable(rs, "radio", qv::Gbk("省份 ASC"));
+    int all = ReadListing(rs);
+    double allMs = Ms(t1);
+    auto t2 = Clock::now();
+    qv::OpenRecordSetQuery(rs,
+                           qv::Gbk("select * from radio where 省份 like  '%") +
+                               qv::EscapeSqlText(qv::Gbk("广东")) +
+                               qv::Gbk("%'order by 电台名称 ASC"),
+                           1);
+    int one = ReadListing(rs);
+    double oneMs = Ms(t2);
+    std::printf("%-22s open %7.2f ms  all %7d rows %8.2f ms  province %6d rows %7.2f ms\n", label,
+                open, all, allMs, one, oneMs);
+}
+
+}  // namespace
+
+int main() {
+    const char* base = std::getenv("TMPDIR");
+    std::string folder = std::string(base && *base ? base : "/tmp") + "/quorvin-bench-XXXXXX";
+    if (!mkdtemp(folder.data()))
+        return 1;
+    for (int n : {1000, 10000, 100000}) {
+        std::string path = folder + "/catalogue-" + std::to_string(n) + ".dll";
+        if (!MakeCatalogue(path, n)) {
+            std::printf("cannot make %s\n", path.c_str());
+            continue;
+        }
+        Measure((std::to_string(n) + " stations").c_str(), path);
+    }
+    Measure("shipped mmsDT.dll", std::string(QV_PROGRAM_DIR) + "/mmsDT.dll");
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    return 0;
+}
