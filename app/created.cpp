@@ -4,7 +4,9 @@
 
 namespace qv {
 
-void ApplyWindowOutline() { SetWindowOutline(*Form().窗口, art::Mask(), 0x00FF00FF); }
+void ApplyWindowOutline() {
+    SetWindowOutline(*Form().窗口, art::Mask(), 0x00FF00FF);
+}
 
 // The start-up order matters: the player objects exist before the volume is restored (its
 // event sets the player's volume), and the list is filled before the last station is given.

@@ -10,7 +10,7 @@ namespace qv {
 // Empty or holding one reference; storing releases what it held.
 template <class T>
 class Holder {
-public:
+  public:
     void store(std::shared_ptr<T> p) {
         held_.reset();
         held_ = std::move(p);
@@ -19,7 +19,7 @@ public:
     [[nodiscard]] T* get() const { return held_.get(); }
     [[nodiscard]] bool empty() const { return !held_; }
 
-private:
+  private:
     std::shared_ptr<T> held_;
 };
 

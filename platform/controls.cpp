@@ -21,7 +21,8 @@ QString SongFace() {
     static const QString face = [] {
         const QStringList families = QFontDatabase::families();
         for (const char* name : {"宋体", "SimSun", "NSimSun"}) {
-            if (families.contains(QString::fromUtf8(name))) return QString::fromUtf8(name);
+            if (families.contains(QString::fromUtf8(name)))
+                return QString::fromUtf8(name);
         }
         return QStringLiteral("Noto Serif CJK SC");
     }();
@@ -38,9 +39,13 @@ void ApplyCursor(QWidget* w, Cursor c) {
 
 }  // namespace
 
-Control* EventSourceControl() { return SourceStack().empty() ? nullptr : SourceStack().back(); }
+Control* EventSourceControl() {
+    return SourceStack().empty() ? nullptr : SourceStack().back();
+}
 
-QColor ToQColor(Colour c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QColor ToQColor(Colour c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
 
 QFont MakeFont(const FontSpec* spec) {
     QFont f;
@@ -50,7 +55,8 @@ QFont MakeFont(const FontSpec* spec) {
         return f;
     }
     QString face = QString::fromUtf8(spec->face);
-    if (face == QString::fromUtf8("宋体")) face = SongFace();
+    if (face == QString::fromUtf8("宋体"))
+        face = SongFace();
     f.setFamilies({face, QStringLiteral("Noto Sans CJK SC")});
     f.setPixelSize(spec->height < 0 ? -spec->height : (spec->height > 0 ? spec->height : 12));
     f.setWeight(spec->weight >= 700 ? QFont::Bold : QFont::Normal);
@@ -65,31 +71,47 @@ std::set<const Control*>& LiveControls() {
 Control::Control(std::string name, Window* window) : name_(std::move(name)), window_(window) {
     LiveControls().insert(this);
 }
-Control::~Control() { LiveControls().erase(this); }
+Control::~Control() {
+    LiveControls().erase(this);
+}
 
 Control* ControlFromHandle(std::uintptr_t handle) {
     auto* c = reinterpret_cast<const Control*>(handle);
     return LiveControls().count(c) ? const_cast<Control*>(c) : nullptr;
 }
 
-int Control::left() const { return widget() ? widget()->x() : 0; }
-int Control::top() const { return widget() ? widget()->y() : 0; }
-int Control::width() const { return widget() ? widget()->width() : 0; }
-int Control::height() const { return widget() ? widget()->height() : 0; }
+int Control::left() const {
+    return widget() ? widget()->x() : 0;
+}
+int Control::top() const {
+    return widget() ? widget()->y() : 0;
+}
+int Control::width() const {
+    return widget() ? widget()->width() : 0;
+}
+int Control::height() const {
+    return widget() ? widget()->height() : 0;
+}
 void Control::setLeft(int v) {
-    if (widget()) widget()->move(v, widget()->y());
+    if (widget())
+        widget()->move(v, widget()->y());
 }
 void Control::setTop(int v) {
-    if (widget()) widget()->move(widget()->x(), v);
+    if (widget())
+        widget()->move(widget()->x(), v);
 }
-bool Control::visible() const { return widget() && !widget()->isHidden(); }
+bool Control::visible() const {
+    return widget() && !widget()->isHidden();
+}
 void Control::setVisible(bool v) {
-    if (widget()) widget()->setVisible(v);
+    if (widget())
+        widget()->setVisible(v);
 }
 
 void Control::raise(Event e, int a, int b, int c) {
     auto it = routines_.find(e);
-    if (it == routines_.end()) return;
+    if (it == routines_.end())
+        return;
     Routine r = it->second;
     SourceStack().push_back(this);
     try {
@@ -111,10 +133,10 @@ void Control::raise(Event e, int a, int b, int c) {
 // ---- transparent label ----
 
 class TransparentLabel::View final : public QWidget {
-public:
+  public:
     View(TransparentLabel* owner, QWidget* parent) : QWidget(parent), owner_(owner) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setFont(MakeFont(owner_->font_));
@@ -131,15 +153,19 @@ protected:
         }
     }
 
-private:
+  private:
     TransparentLabel* owner_;
     bool pressed_ = false;
 };
 
 TransparentLabel::TransparentLabel(std::string name, Window* window, QWidget* parent)
     : Control(std::move(name), window), view_(new View(this, parent)) {}
-TransparentLabel::~TransparentLabel() { delete view_; }
-QWidget* TransparentLabel::widget() const { return view_; }
+TransparentLabel::~TransparentLabel() {
+    delete view_;
+}
+QWidget* TransparentLabel::widget() const {
+    return view_;
+}
 void TransparentLabel::setCaption(const Text& t) {
     caption_ = t;
     view_->update();
@@ -161,11 +187,11 @@ void TransparentLabel::setCursor(Cursor c) {
 
 namespace {
 class FilledView final : public QWidget {
-public:
+  public:
     FilledView(QWidget* parent, Colour frame, Colour fill, bool framed)
         : QWidget(parent), frame_(frame), fill_(fill), framed_(framed) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), ToQColor(fill_));
@@ -175,7 +201,7 @@ protected:
         }
     }
 
-private:
+  private:
     Colour frame_, fill_;
     bool framed_;
 };
@@ -183,18 +209,26 @@ private:
 
 Label::Label(std::string name, Window* window, QWidget* parent, Colour background)
     : Control(std::move(name), window), view_(new FilledView(parent, 0, background, false)) {}
-Label::~Label() { delete view_; }
-QWidget* Label::widget() const { return view_; }
+Label::~Label() {
+    delete view_;
+}
+QWidget* Label::widget() const {
+    return view_;
+}
 
 ShapeBox::ShapeBox(std::string name, Window* window, QWidget* parent, Colour frame, Colour fill)
     : Control(std::move(name), window), view_(new FilledView(parent, frame, fill, true)) {}
-ShapeBox::~ShapeBox() { delete view_; }
-QWidget* ShapeBox::widget() const { return view_; }
+ShapeBox::~ShapeBox() {
+    delete view_;
+}
+QWidget* ShapeBox::widget() const {
+    return view_;
+}
 
 // ---- picture button ----
 
 class PictureButton::View final : public QWidget {
-public:
+  public:
     View(PictureButton* owner, QWidget* parent) : QWidget(parent), owner_(owner) {
         setAttribute(Qt::WA_Hover);
     }
@@ -206,7 +240,8 @@ public:
             for (int y = 0; y < img.height(); ++y) {
                 auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
                 for (int x = 0; x < img.width(); ++x) {
-                    if ((line[x] & 0xFFFFFF) == key) line[x] = 0;
+                    if ((line[x] & 0xFFFFFF) == key)
+                        line[x] = 0;
                 }
             }
         }
@@ -216,15 +251,17 @@ public:
     [[nodiscard]] int shown() const {
         int want = pressed_ && under_ ? 2 : (hover_ ? 1 : 0);
         for (int s = want; s >= 0; --s) {
-            if (!images_[s].isNull()) return s;
+            if (!images_[s].isNull())
+                return s;
         }
         return -1;
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         int s = shown();
-        if (s < 0) return;
+        if (s < 0)
+            return;
         QPainter p(this);
         p.drawImage(0, 0, images_[s]);
     }
@@ -237,7 +274,8 @@ protected:
         update();
     }
     void mousePressEvent(QMouseEvent* e) override {
-        if (e->button() != Qt::LeftButton) return;
+        if (e->button() != Qt::LeftButton)
+            return;
         pressed_ = under_ = true;
         update();
     }
@@ -249,14 +287,16 @@ protected:
         }
     }
     void mouseReleaseEvent(QMouseEvent* e) override {
-        if (e->button() != Qt::LeftButton) return;
+        if (e->button() != Qt::LeftButton)
+            return;
         bool click = pressed_ && rect().contains(e->pos());
         pressed_ = under_ = false;
         update();
-        if (click) owner_->raise(Event::Click);
+        if (click)
+            owner_->raise(Event::Click);
     }
 
-private:
+  private:
     PictureButton* owner_;
     QImage images_[3];
     bool hover_ = false, pressed_ = false, under_ = false;
@@ -264,10 +304,15 @@ private:
 
 PictureButton::PictureButton(std::string name, Window* window, QWidget* parent, Colour transparent)
     : Control(std::move(name), window), view_(new View(this, parent)), transparent_(transparent) {}
-PictureButton::~PictureButton() { delete view_; }
-QWidget* PictureButton::widget() const { return view_; }
+PictureButton::~PictureButton() {
+    delete view_;
+}
+QWidget* PictureButton::widget() const {
+    return view_;
+}
 void PictureButton::setPicture(int slot, const Bytes& picture) {
-    if (slot < 0 || slot > 2) return;
+    if (slot < 0 || slot > 2)
+        return;
     pictures_[slot] = picture;
     view_->setImage(slot, picture);
 }
@@ -275,8 +320,12 @@ const Bytes& PictureButton::picture(int slot) const {
     static const Bytes none;
     return slot >= 0 && slot <= 2 ? pictures_[slot] : none;
 }
-void PictureButton::setCursor(Cursor c) { ApplyCursor(view_, c); }
-int PictureButton::shownSlot() const { return view_->shown(); }
+void PictureButton::setCursor(Cursor c) {
+    ApplyCursor(view_, c);
+}
+int PictureButton::shownSlot() const {
+    return view_->shown();
+}
 
 // ---- timer ----
 
@@ -285,18 +334,25 @@ Timer::Timer(std::string name, Window* window)
     timer_->setTimerType(Qt::PreciseTimer);
     QObject::connect(timer_, &QTimer::timeout, [this] { raise(Event::Tick); });
 }
-Timer::~Timer() { delete timer_; }
+Timer::~Timer() {
+    delete timer_;
+}
 void Timer::setInterval(int ms) {
     if (ms <= 0) {
         interval_ = 0;
         timer_->stop();
         return;
     }
-    if (ms == interval_ && timer_->isActive()) return;  // keep the running period
+    if (ms == interval_ && timer_->isActive())
+        return;  // keep the running period
     interval_ = ms;
     timer_->start(ms);
 }
-bool Timer::active() const { return timer_->isActive(); }
-int Timer::remaining() const { return timer_->isActive() ? timer_->remainingTime() : -1; }
+bool Timer::active() const {
+    return timer_->isActive();
+}
+int Timer::remaining() const {
+    return timer_->isActive() ? timer_->remainingTime() : -1;
+}
 
 }  // namespace qv

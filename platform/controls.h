@@ -25,7 +25,16 @@ namespace qv {
 class Window;
 
 enum class Cursor { Default, Hand };
-enum class Event { Created, Closing, TrayIcon, Click, PositionChanged, Tick, RowChosen, StatusChange };
+enum class Event {
+    Created,
+    Closing,
+    TrayIcon,
+    Click,
+    PositionChanged,
+    Tick,
+    RowChosen,
+    StatusChange
+};
 
 // A font as the window definition stores it; an empty face means the framework default.
 struct FontSpec {
@@ -38,7 +47,7 @@ struct FontSpec {
 using Routine = std::variant<void (*)(), void (*)(int), void (*)(int, int, int)>;
 
 class Control {
-public:
+  public:
     Control(std::string name, Window* window);
     virtual ~Control();
     Control(const Control&) = delete;
@@ -63,7 +72,7 @@ public:
     // Runs the routine bound to `e`, if any, with this control as the event's source.
     void raise(Event e, int a = 0, int b = 0, int c = 0);
 
-private:
+  private:
     std::string name_;
     Window* window_;
     std::map<Event, Routine> routines_;
@@ -79,7 +88,7 @@ private:
 [[nodiscard]] QColor ToQColor(Colour c);
 
 class TransparentLabel final : public Control {
-public:
+  public:
     TransparentLabel(std::string name, Window* window, QWidget* parent);
     ~TransparentLabel() override;
     [[nodiscard]] QWidget* widget() const override;
@@ -92,7 +101,7 @@ public:
     void setCursor(Cursor c);
     [[nodiscard]] Cursor cursor() const { return cursor_; }
 
-private:
+  private:
     class View;
     QPointer<View> view_;
     Text caption_;
@@ -103,28 +112,28 @@ private:
 
 // A plain rectangle in its background colour (no caption).
 class Label final : public Control {
-public:
+  public:
     Label(std::string name, Window* window, QWidget* parent, Colour background);
     ~Label() override;
     [[nodiscard]] QWidget* widget() const override;
 
-private:
+  private:
     QPointer<QWidget> view_;
 };
 
 // A rectangle with a one-pixel frame line around a filled area; holds other controls.
 class ShapeBox final : public Control {
-public:
+  public:
     ShapeBox(std::string name, Window* window, QWidget* parent, Colour frame, Colour fill);
     ~ShapeBox() override;
     [[nodiscard]] QWidget* widget() const override;
 
-private:
+  private:
     QPointer<QWidget> view_;
 };
 
 class PictureButton final : public Control {
-public:
+  public:
     PictureButton(std::string name, Window* window, QWidget* parent, Colour transparent);
     ~PictureButton() override;
     [[nodiscard]] QWidget* widget() const override;
@@ -136,7 +145,7 @@ public:
     // The slot drawn now (-1: none), for tests and drawing.
     [[nodiscard]] int shownSlot() const;
 
-private:
+  private:
     class View;
     QPointer<View> view_;
     Colour transparent_;
@@ -145,7 +154,7 @@ private:
 
 // The multi-function bar as a 0..100 slider drawn from two track pictures and a knob group.
 class VolumeBar final : public Control {
-public:
+  public:
     VolumeBar(std::string name, Window* window, QWidget* parent);
     ~VolumeBar() override;
     [[nodiscard]] QWidget* widget() const override;
@@ -156,7 +165,7 @@ public:
     // The stored start position, set without an event.
     void initPosition(int p);
 
-private:
+  private:
     class View;
     QPointer<View> view_;
     int position_ = 50;
@@ -164,7 +173,7 @@ private:
 
 // A window timer. Writing the interval it already runs at keeps its period; 0 stops it.
 class Timer final : public Control {
-public:
+  public:
     Timer(std::string name, Window* window);
     ~Timer() override;
     void setInterval(int ms);
@@ -173,7 +182,7 @@ public:
     // Time left to the next tick in ms, -1 when idle (tests check the period with it).
     [[nodiscard]] int remaining() const;
 
-private:
+  private:
     QTimer* timer_;
     int interval_ = 0;
 };

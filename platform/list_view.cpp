@@ -8,7 +8,7 @@
 namespace qv {
 
 class ListView::View final : public QTreeWidget {
-public:
+  public:
     View(ListView* owner, QWidget* parent) : QTreeWidget(parent), owner_(owner) {
         setRootIsDecorated(false);
         setSelectionMode(QAbstractItemView::SingleSelection);
@@ -21,12 +21,11 @@ public:
         setIconSize(QSize(28, 20));
         setFrameShape(QFrame::NoFrame);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        connect(this, &QTreeWidget::itemClicked, [this](QTreeWidgetItem*, int) {
-            owner_->raise(Event::RowChosen);
-        });
+        connect(this, &QTreeWidget::itemClicked,
+                [this](QTreeWidgetItem*, int) { owner_->raise(Event::RowChosen); });
     }
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* e) override {
         if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && currentItem() &&
             currentItem()->isSelected()) {
@@ -36,15 +35,21 @@ protected:
         QTreeWidget::keyPressEvent(e);
     }
 
-private:
+  private:
     ListView* owner_;
 };
 
 ListView::ListView(std::string name, Window* window, QWidget* parent)
     : Control(std::move(name), window), view_(new View(this, parent)) {}
-ListView::~ListView() { delete view_; }
-QWidget* ListView::widget() const { return view_; }
-QTreeWidget* ListView::tree() const { return view_; }
+ListView::~ListView() {
+    delete view_;
+}
+QWidget* ListView::widget() const {
+    return view_;
+}
+QTreeWidget* ListView::tree() const {
+    return view_;
+}
 
 void ListView::setTextColour(Colour c) {
     QPalette pal = view_->palette();
@@ -52,13 +57,16 @@ void ListView::setTextColour(Colour c) {
     view_->setPalette(pal);
 }
 
-void ListView::setFont(const FontSpec* f) { view_->setFont(MakeFont(f)); }
+void ListView::setFont(const FontSpec* f) {
+    view_->setFont(MakeFont(f));
+}
 
 void ListView::setRowIcons(const Bytes& group) {
     icons_.clear();
     for (int i = 0;; ++i) {
         Bytes b = TakePicture(group, i);
-        if (b.empty()) break;
+        if (b.empty())
+            break;
         QImage img = DecodePicture(b);
         // The ground the group marks see-through is stored white: let the background show.
         img = img.convertToFormat(QImage::Format_ARGB32);
@@ -68,12 +76,17 @@ void ListView::setRowIcons(const Bytes& group) {
 
 int ListView::selectedRow() const {
     const auto items = view_->selectedItems();
-    if (items.isEmpty()) return -1;
+    if (items.isEmpty())
+        return -1;
     return view_->indexOfTopLevelItem(items.front());
 }
 
-int ListView::rowCount() const { return view_->topLevelItemCount(); }
-int ListView::columnCount() const { return view_->columnCount(); }
+int ListView::rowCount() const {
+    return view_->topLevelItemCount();
+}
+int ListView::columnCount() const {
+    return view_->columnCount();
+}
 
 Text ListView::cellText(int row, int column) const {
     QTreeWidgetItem* it = view_->topLevelItem(row);
@@ -110,11 +123,14 @@ void InsertListColumn(ListView& list, int position, const Text& title, int width
     t->setColumnCount(static_cast<int>(labels.size()));
     t->setHeaderLabels(labels);
     t->setColumnWidth(position, width);
-    Qt::Alignment a = format == 1 ? Qt::AlignRight : (format == 2 ? Qt::AlignHCenter : Qt::AlignLeft);
+    Qt::Alignment a =
+        format == 1 ? Qt::AlignRight : (format == 2 ? Qt::AlignHCenter : Qt::AlignLeft);
     t->headerItem()->setTextAlignment(position, a | Qt::AlignVCenter);
 }
 
-void ClearListRows(ListView& list) { list.view_->clear(); }
+void ClearListRows(ListView& list) {
+    list.view_->clear();
+}
 
 int AddListRow(ListView& list, int position, int picture, int value) {
     QTreeWidget* t = list.view_;
@@ -124,14 +140,16 @@ int AddListRow(ListView& list, int position, int picture, int value) {
     }
     item->setData(0, Qt::UserRole, value);
     int n = t->topLevelItemCount();
-    if (position < 0 || position > n) position = n;
+    if (position < 0 || position > n)
+        position = n;
     t->insertTopLevelItem(position, item);
     return position;
 }
 
 void SetListCellText(ListView& list, int row, int column, const Text& text) {
     QTreeWidgetItem* it = list.view_->topLevelItem(row);
-    if (it && column >= 0) it->setText(column, ToQString(text));
+    if (it && column >= 0)
+        it->setText(column, ToQString(text));
 }
 
 void SelectListRow(ListView& list, int row) {
@@ -153,16 +171,19 @@ WindowHandle ControlWindowHandle(const Control& control) {
     return reinterpret_cast<WindowHandle>(&control);
 }
 
-long SendMessageA(WindowHandle handle, std::uint32_t message, std::uintptr_t, std::uint32_t colour) {
+long SendMessageA(WindowHandle handle, std::uint32_t message, std::uintptr_t,
+                  std::uint32_t colour) {
     auto* list = dynamic_cast<ListView*>(ControlFromHandle(handle));
-    if (!list || message != LVM_SETTEXTBKCOLOR) return 0;
+    if (!list || message != LVM_SETTEXTBKCOLOR)
+        return 0;
     list->setTextBackgroundNone(colour == CLR_NONE);
     return 1;
 }
 
 long SendMessageA(WindowHandle handle, std::uint32_t message, std::uintptr_t, LVBKIMAGEA* record) {
     auto* list = dynamic_cast<ListView*>(ControlFromHandle(handle));
-    if (!list || message != LVM_SETBKIMAGEA || !record) return 0;
+    if (!list || message != LVM_SETBKIMAGEA || !record)
+        return 0;
     // The list copies what it needs now: the caller frees the record when this returns.
     QString file = (record->ulFlags & LVBKIF_SOURCE_URL) && record->pszImage
                        ? ToQString(record->pszImage)

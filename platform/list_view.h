@@ -11,7 +11,7 @@ class QTreeWidget;
 namespace qv {
 
 class ListView final : public Control {
-public:
+  public:
     ListView(std::string name, Window* window, QWidget* parent);
     ~ListView() override;
     [[nodiscard]] QWidget* widget() const override;
@@ -30,7 +30,7 @@ public:
     void setTextBackgroundNone(bool none);
     void setTiledBackground(const QString& file);
 
-private:
+  private:
     friend void InsertListColumn(ListView&, int, const Text&, int, int);
     friend void ClearListRows(ListView&);
     friend int AddListRow(ListView&, int, int, int);

@@ -8,10 +8,13 @@ MediaPlayerFactory& Factory() {
 }
 }  // namespace
 
-void SetMediaPlayerFactory(MediaPlayerFactory factory) { Factory() = std::move(factory); }
+void SetMediaPlayerFactory(MediaPlayerFactory factory) {
+    Factory() = std::move(factory);
+}
 
 std::unique_ptr<MediaPlayer> CreateMediaPlayer() {
-    if (Factory()) return Factory()();
+    if (Factory())
+        return Factory()();
     return CreateMpvPlayer();
 }
 

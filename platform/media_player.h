@@ -15,20 +15,20 @@
 namespace qv {
 
 class PlayerControls {
-public:
+  public:
     virtual ~PlayerControls() = default;
     virtual void play() = 0;  // plays the current link (again after a stop)
     virtual void stop() = 0;
 };
 
 class PlayerSettings {
-public:
+  public:
     virtual ~PlayerSettings() = default;
     virtual void setVolume(int volume) = 0;  // 0..100
 };
 
 class MediaPlayer {
-public:
+  public:
     virtual ~MediaPlayer() = default;
     virtual void setURL(const Text& link) = 0;
     [[nodiscard]] virtual Text URL() const = 0;     // the link last given

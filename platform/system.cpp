@@ -1,5 +1,8 @@
 #include "platform/system.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QScreen>
@@ -7,10 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -22,8 +22,10 @@ bool (*&WebOpener())(const Text&) {
 
 std::string Dirname(const std::string& p) {
     auto slash = p.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return p.substr(0, slash);
 }
 
@@ -32,9 +34,11 @@ bool MakeFolders(const std::string& path, mode_t mode) {
     size_t i = 0;
     while (i <= path.size()) {
         size_t j = path.find('/', i);
-        if (j == std::string::npos) j = path.size();
+        if (j == std::string::npos)
+            j = path.size();
         acc = path.substr(0, j);
-        if (!acc.empty() && ::mkdir(acc.c_str(), mode) != 0 && errno != EEXIST) return false;
+        if (!acc.empty() && ::mkdir(acc.c_str(), mode) != 0 && errno != EEXIST)
+            return false;
         i = j + 1;
     }
     struct stat st {};
@@ -46,7 +50,8 @@ bool MakeFolders(const std::string& path, mode_t mode) {
 Text ProgramFolder() {
     char buf[PATH_MAX];
     ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return Gbk(".");
+    if (n <= 0)
+        return Gbk(".");
     return Gbk(Dirname(std::string(buf, static_cast<size_t>(n))));
 }
 
@@ -61,7 +66,8 @@ Text SystemFolderPath(int) {
     }
     std::string folder = base + "/quorvin";
     MakeFolders(base, 0700);
-    if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) ::chmod(folder.c_str(), 0700);
+    if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST)
+        ::chmod(folder.c_str(), 0700);
     return Gbk(folder + "/");
 }
 
@@ -69,13 +75,15 @@ bool WriteBytesToFile(const Text& path, const Bytes& bytes) {
     std::string target = Utf8(path);
     std::string tmpl = target + ".XXXXXX";
     int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     size_t done = 0;
     bool ok = true;
     while (done < bytes.size()) {
         ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (w < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             ok = false;
             break;
         }
@@ -84,7 +92,8 @@ bool WriteBytesToFile(const Text& path, const Bytes& bytes) {
     ok = ::fsync(fd) == 0 && ok;
     ::fchmod(fd, 0600);
     ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(tmpl.c_str(), target.c_str()) == 0) return true;
+    if (ok && ::rename(tmpl.c_str(), target.c_str()) == 0)
+        return true;
     ::unlink(tmpl.c_str());
     return false;
 }
@@ -99,12 +108,16 @@ int ScreenHeight() {
     return s ? s->geometry().height() : 0;
 }
 
-void SetWebOpener(bool (*opener)(const Text&)) { WebOpener() = opener; }
+void SetWebOpener(bool (*opener)(const Text&)) {
+    WebOpener() = opener;
+}
 
 bool OpenWebAddress(const Text& address) {
-    if (WebOpener()) return WebOpener()(address);
+    if (WebOpener())
+        return WebOpener()(address);
     QUrl url = QUrl::fromUserInput(ToQString(address));
-    if (!url.isValid()) return false;
+    if (!url.isValid())
+        return false;
     return QDesktopServices::openUrl(url);
 }
 

@@ -10,7 +10,8 @@ namespace {
 
 std::string Convert(const char* to, const char* from, std::string_view in) {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return {};
     std::string out;
     out.resize(in.size() * 2 + 16);
     char* src = const_cast<char*>(in.data());
@@ -21,7 +22,8 @@ std::string Convert(const char* to, const char* from, std::string_view in) {
         size_t dstLeft = out.size() - used;
         size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
         used = out.size() - dstLeft;
-        if (r != static_cast<size_t>(-1)) break;
+        if (r != static_cast<size_t>(-1))
+            break;
         if (errno == E2BIG) {
             out.resize(out.size() * 2);
         } else {
@@ -38,7 +40,8 @@ std::string Convert(const char* to, const char* from, std::string_view in) {
 
 bool IsAscii(std::string_view s) {
     for (unsigned char c : s) {
-        if (c >= 0x80) return false;
+        if (c >= 0x80)
+            return false;
     }
     return true;
 }
@@ -46,12 +49,14 @@ bool IsAscii(std::string_view s) {
 }  // namespace
 
 Text Gbk(std::string_view utf8) {
-    if (IsAscii(utf8)) return Text(utf8);
+    if (IsAscii(utf8))
+        return Text(utf8);
     return Convert("GB18030", "UTF-8", utf8);
 }
 
 std::string Utf8(std::string_view gbk) {
-    if (IsAscii(gbk)) return std::string(gbk);
+    if (IsAscii(gbk))
+        return std::string(gbk);
     return Convert("UTF-8", "GB18030", gbk);
 }
 
@@ -65,7 +70,9 @@ Text FromQString(const QString& s) {
     return Gbk(std::string_view(u.constData(), static_cast<size_t>(u.size())));
 }
 
-Text IntToText(long long value) { return std::to_string(value); }
+Text IntToText(long long value) {
+    return std::to_string(value);
+}
 
 int TextToInt(std::string_view text) {
     size_t i = 0;
@@ -78,23 +85,30 @@ int TextToInt(std::string_view text) {
     long long v = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         v = v * 10 + (text[i] - '0');
-        if (v > static_cast<long long>(INT_MAX) + 1) v = static_cast<long long>(INT_MAX) + 1;
+        if (v > static_cast<long long>(INT_MAX) + 1)
+            v = static_cast<long long>(INT_MAX) + 1;
     }
-    if (negative) v = -v;
-    if (v > INT_MAX) v = INT_MAX;
-    if (v < INT_MIN) v = INT_MIN;
+    if (negative)
+        v = -v;
+    if (v > INT_MAX)
+        v = INT_MAX;
+    if (v < INT_MIN)
+        v = INT_MIN;
     return static_cast<int>(v);
 }
 
 Text LeftBytes(std::string_view text, int n) {
-    if (n <= 0) return {};
+    if (n <= 0)
+        return {};
     return Text(text.substr(0, static_cast<size_t>(n)));
 }
 
 Text RightBytes(std::string_view text, int n) {
-    if (n <= 0) return {};
+    if (n <= 0)
+        return {};
     size_t k = static_cast<size_t>(n);
-    if (k >= text.size()) return Text(text);
+    if (k >= text.size())
+        return Text(text);
     return Text(text.substr(text.size() - k));
 }
 

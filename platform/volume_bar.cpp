@@ -11,7 +11,7 @@ namespace qv {
 // The bright second track lies left of the knob (the volume that is on), the muted first track
 // right of it. The knob shows its lighter picture while the pointer is over the bar.
 class VolumeBar::View final : public QWidget {
-public:
+  public:
     View(VolumeBar* owner, QWidget* parent) : QWidget(parent), owner_(owner) {
         setAttribute(Qt::WA_Hover);
         setFocusPolicy(Qt::ClickFocus);
@@ -24,7 +24,7 @@ public:
         update();
     }
 
-protected:
+  protected:
     [[nodiscard]] int knobWidth() const { return knob_[0].isNull() ? 4 : knob_[0].width(); }
     [[nodiscard]] int knobX(int pos) const { return pos * (width() - knobWidth()) / 100; }
     [[nodiscard]] int positionAt(int x) const {
@@ -50,14 +50,17 @@ protected:
         }
     }
     void mousePressEvent(QMouseEvent* e) override {
-        if (e->button() != Qt::LeftButton) return;
+        if (e->button() != Qt::LeftButton)
+            return;
         dragging_ = true;
         owner_->setPosition(positionAt(e->pos().x()));
     }
     void mouseMoveEvent(QMouseEvent* e) override {
-        if (!dragging_) return;
+        if (!dragging_)
+            return;
         int p = positionAt(e->pos().x());
-        if (p != owner_->position_) owner_->setPosition(p);
+        if (p != owner_->position_)
+            owner_->setPosition(p);
     }
     void mouseReleaseEvent(QMouseEvent*) override {
         dragging_ = false;
@@ -74,22 +77,39 @@ protected:
     void keyPressEvent(QKeyEvent* e) override {
         int p = owner_->position_;
         switch (e->key()) {
-            case Qt::Key_Left: case Qt::Key_Down: p -= 1; break;
-            case Qt::Key_Right: case Qt::Key_Up: p += 1; break;
-            case Qt::Key_PageDown: p -= 10; break;
-            case Qt::Key_PageUp: p += 10; break;
-            case Qt::Key_Home: p = 0; break;
-            case Qt::Key_End: p = 100; break;
-            default: QWidget::keyPressEvent(e); return;
+            case Qt::Key_Left:
+            case Qt::Key_Down:
+                p -= 1;
+                break;
+            case Qt::Key_Right:
+            case Qt::Key_Up:
+                p += 1;
+                break;
+            case Qt::Key_PageDown:
+                p -= 10;
+                break;
+            case Qt::Key_PageUp:
+                p += 10;
+                break;
+            case Qt::Key_Home:
+                p = 0;
+                break;
+            case Qt::Key_End:
+                p = 100;
+                break;
+            default:
+                QWidget::keyPressEvent(e);
+                return;
         }
         owner_->setPosition(std::clamp(p, 0, 100));
     }
     void wheelEvent(QWheelEvent* e) override {
         int step = e->angleDelta().y() > 0 ? 1 : (e->angleDelta().y() < 0 ? -1 : 0);
-        if (step) owner_->setPosition(std::clamp(owner_->position_ + step, 0, 100));
+        if (step)
+            owner_->setPosition(std::clamp(owner_->position_ + step, 0, 100));
     }
 
-private:
+  private:
     VolumeBar* owner_;
     QImage first_, second_, knob_[2];
     bool hover_ = false, dragging_ = false;
@@ -97,8 +117,12 @@ private:
 
 VolumeBar::VolumeBar(std::string name, Window* window, QWidget* parent)
     : Control(std::move(name), window), view_(new View(this, parent)) {}
-VolumeBar::~VolumeBar() { delete view_; }
-QWidget* VolumeBar::widget() const { return view_; }
+VolumeBar::~VolumeBar() {
+    delete view_;
+}
+QWidget* VolumeBar::widget() const {
+    return view_;
+}
 void VolumeBar::setGroups(const Bytes& firstTrack, const Bytes& secondTrack, const Bytes& knob) {
     view_->setGroups(firstTrack, secondTrack, knob);
 }

@@ -1,5 +1,6 @@
 #include "platform/window.h"
 
+#include <unistd.h>
 #include <QApplication>
 #include <QBuffer>
 #include <QCloseEvent>
@@ -12,7 +13,6 @@
 #include <QWidget>
 #include <QWindow>
 #include <cstdio>
-#include <unistd.h>
 
 #include "platform/list_view.h"
 #include "platform/window_definition.h"
@@ -20,33 +20,37 @@
 namespace qv {
 
 class TrayIcon {
-public:
+  public:
     QSystemTrayIcon icon;
 };
 
 class Window::View final : public QWidget {
-public:
+  public:
     explicit View(Window* owner)
         : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), owner_(owner) {
         setAttribute(Qt::WA_DeleteOnClose, false);
     }
     QImage face;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), Qt::white);
-        if (!face.isNull()) p.drawImage(0, 0, face);
+        if (!face.isNull())
+            p.drawImage(0, 0, face);
     }
     // No caption bar: pressing on the face where no control lies drags the window.
     void mousePressEvent(QMouseEvent* e) override {
-        if (e->button() != Qt::LeftButton) return;
-        if (windowHandle() && windowHandle()->startSystemMove()) return;
+        if (e->button() != Qt::LeftButton)
+            return;
+        if (windowHandle() && windowHandle()->startSystemMove())
+            return;
         dragFrom_ = e->globalPosition().toPoint() - frameGeometry().topLeft();
         dragging_ = true;
     }
     void mouseMoveEvent(QMouseEvent* e) override {
-        if (dragging_) move(e->globalPosition().toPoint() - dragFrom_);
+        if (dragging_)
+            move(e->globalPosition().toPoint() - dragFrom_);
     }
     void mouseReleaseEvent(QMouseEvent*) override { dragging_ = false; }
     void closeEvent(QCloseEvent* e) override {
@@ -54,7 +58,7 @@ protected:
         e->accept();
     }
 
-private:
+  private:
     Window* owner_;
     QPoint dragFrom_;
     bool dragging_ = false;
@@ -70,16 +74,27 @@ Window::~Window() {
     delete view_;
 }
 
-QWidget* Window::widget() const { return view_; }
-void Window::setLeft(int v) { view_->move(v, view_->y()); }
-void Window::setTop(int v) { view_->move(view_->x(), v); }
-Text Window::title() const { return FromQString(view_->windowTitle()); }
-void Window::setTitle(const Text& t) { view_->setWindowTitle(ToQString(t)); }
+QWidget* Window::widget() const {
+    return view_;
+}
+void Window::setLeft(int v) {
+    view_->move(v, view_->y());
+}
+void Window::setTop(int v) {
+    view_->move(view_->x(), v);
+}
+Text Window::title() const {
+    return FromQString(view_->windowTitle());
+}
+void Window::setTitle(const Text& t) {
+    view_->setWindowTitle(ToQString(t));
+}
 
 void Window::setState(WindowState s) {
     if (s == WindowState::Minimised) {
         view_->setWindowState(view_->windowState() | Qt::WindowMinimized);
-        if (view_->isVisible()) view_->showMinimized();
+        if (view_->isVisible())
+            view_->showMinimized();
     } else {
         view_->setWindowState(view_->windowState() & ~Qt::WindowMinimized);
         view_->showNormal();
@@ -98,34 +113,43 @@ void Window::setFacePicture(const Bytes& picture) {
     view_->update();
 }
 
-void Window::adopt(std::unique_ptr<Control> c) { controls_.push_back(std::move(c)); }
+void Window::adopt(std::unique_ptr<Control> c) {
+    controls_.push_back(std::move(c));
+}
 
 Control* Window::find(const std::string& n) const {
     for (const auto& c : controls_) {
-        if (c->name() == n) return c.get();
+        if (c->name() == n)
+            return c.get();
     }
     return nullptr;
 }
 
 QWidget* Window::containerFor(const std::string& parentName) const {
-    if (parentName.empty()) return view_;
+    if (parentName.empty())
+        return view_;
     Control* c = find(parentName);
     return c && c->widget() ? c->widget() : view_;
 }
 
 Control* Window::copied(int n) const {
-    if (n < 1 || n > static_cast<int>(copies_.size())) return nullptr;
+    if (n < 1 || n > static_cast<int>(copies_.size()))
+        return nullptr;
     return copies_[static_cast<size_t>(n - 1)].get();
 }
 
-void Window::addCopy(std::unique_ptr<Control> c) { copies_.push_back(std::move(c)); }
+void Window::addCopy(std::unique_ptr<Control> c) {
+    copies_.push_back(std::move(c));
+}
 
 void Window::close() {
-    if (closed_) return;
+    if (closed_)
+        return;
     closed_ = true;
     raise(Event::Closing);
     view_->hide();
-    if (tray) tray->icon.hide();
+    if (tray)
+        tray->icon.hide();
     QCoreApplication::quit();
 }
 
@@ -154,16 +178,23 @@ void (*&ProcessEnd())(int) {
 }
 }  // namespace
 
-Window* StartWindow() { return Start(); }
-void SetProcessEnd(void (*end)(int)) { ProcessEnd() = end ? end : EndNow; }
-void RegisterExitRoutine(void (*routine)()) { ExitRoutine() = routine; }
+Window* StartWindow() {
+    return Start();
+}
+void SetProcessEnd(void (*end)(int)) {
+    ProcessEnd() = end ? end : EndNow;
+}
+void RegisterExitRoutine(void (*routine)()) {
+    ExitRoutine() = routine;
+}
 
 void ExitProgram(int code) {
     if (auto r = ExitRoutine()) {
         ExitRoutine() = nullptr;
         r();
     }
-    if (Start() && Start()->tray) Start()->tray->icon.hide();
+    if (Start() && Start()->tray)
+        Start()->tray->icon.hide();
     ProcessEnd()(code);
     std::abort();  // a process end that returned
 }
@@ -177,7 +208,8 @@ Window* CreateStartWindow(const WindowDefinition& def) {
     v->setWindowTitle(QString::fromUtf8(def.title));
     v->setFixedSize(def.width, def.height);
     v->move(def.left, def.top);
-    if (def.face) w->setFacePicture(def.face());
+    if (def.face)
+        w->setFacePicture(def.face());
     for (const ControlDefinition& d : def.controls) w->adopt(MakeControl(d, w.get()));
     // A control may sit in one defined after it: place it in its parent once all exist.
     for (const ControlDefinition& d : def.controls) {
@@ -193,15 +225,18 @@ Window* CreateStartWindow(const WindowDefinition& def) {
     Start() = w.get();
     StartOwner() = std::move(w);
     Window* win = Start();
-    if (def.built) def.built(win);
+    if (def.built)
+        def.built(win);
     win->raise(Event::Created);
-    if (!win->closed()) v->show();
+    if (!win->closed())
+        v->show();
     return win;
 }
 
 int RunMessageLoop() {
     int rc = 0;
-    if (Start() && !Start()->closed()) rc = QApplication::exec();
+    if (Start() && !Start()->closed())
+        rc = QApplication::exec();
     DestroyStartWindow();
     return rc;
 }
@@ -211,7 +246,9 @@ void DestroyStartWindow() {
     StartOwner().reset();
 }
 
-void CloseWindow(Window& window) { window.close(); }
+void CloseWindow(Window& window) {
+    window.close();
+}
 
 void ShowMessageBox(const Text& text, int, const Text& title) {
     QMessageBox box(QMessageBox::NoIcon, ToQString(title), ToQString(text), QMessageBox::Ok);
@@ -223,7 +260,8 @@ void CopyControl(const Control& templ, Control*& variable) {
     variable = nullptr;
     const auto* t = dynamic_cast<const TransparentLabel*>(&templ);
     Window* w = templ.window();
-    if (!t || !w) return;
+    if (!t || !w)
+        return;
     QWidget* parent = t->widget()->parentWidget();
     auto copy = std::make_unique<TransparentLabel>(t->name(), w, parent);
     copy->widget()->setGeometry(t->widget()->geometry());
@@ -237,11 +275,14 @@ void CopyControl(const Control& templ, Control*& variable) {
     w->addCopy(std::move(copy));
 }
 
-Control* CopiedControl(const Window& window, int n) { return window.copied(n); }
+Control* CopiedControl(const Window& window, int n) {
+    return window.copied(n);
+}
 
 bool SetWindowOutline(Window& window, const Bytes& mask, Colour key) {
     std::vector<QRect> runs = OutlineRuns(mask, key);
-    if (runs.empty()) return false;
+    if (runs.empty())
+        return false;
     QRegion region;
     region.setRects(runs.data(), static_cast<int>(runs.size()));
     window.widget()->setMask(region);
@@ -249,14 +290,16 @@ bool SetWindowOutline(Window& window, const Bytes& mask, Colour key) {
 }
 
 bool ShowTrayIcon(Window& window, const Bytes& icon, const Text& tip) {
-    if (!window.tray) window.tray = std::make_unique<TrayIcon>();
+    if (!window.tray)
+        window.tray = std::make_unique<TrayIcon>();
     QIcon qicon;
     QByteArray data(icon.data(), static_cast<qsizetype>(icon.size()));
     QBuffer buffer(&data);
     QImageReader reader(&buffer, "ico");
     do {
         QImage img = reader.read();
-        if (!img.isNull()) qicon.addPixmap(QPixmap::fromImage(img));
+        if (!img.isNull())
+            qicon.addPixmap(QPixmap::fromImage(img));
     } while (reader.jumpToNextImage());
     QSystemTrayIcon& t = window.tray->icon;
     t.setIcon(qicon);

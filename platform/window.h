@@ -19,7 +19,7 @@ class TrayIcon;
 enum class WindowState { Normal, Minimised };
 
 class Window final : public Control {
-public:
+  public:
     explicit Window(std::string name);
     ~Window() override;
     [[nodiscard]] QWidget* widget() const override;
@@ -51,7 +51,7 @@ public:
 
     std::unique_ptr<TrayIcon> tray;
 
-private:
+  private:
     class View;
     View* view_;
     std::vector<std::unique_ptr<Control>> controls_;

@@ -14,7 +14,9 @@ MediaPlayerControl::~MediaPlayerControl() {
 }
 
 namespace {
-Bytes Picture(PictureSource s) { return s ? s() : Bytes(); }
+Bytes Picture(PictureSource s) {
+    return s ? s() : Bytes();
+}
 }  // namespace
 
 std::unique_ptr<Control> MakeControl(const ControlDefinition& d, Window* w) {
@@ -39,7 +41,8 @@ std::unique_ptr<Control> MakeControl(const ControlDefinition& d, Window* w) {
         case Kind::PictureButton: {
             auto b = std::make_unique<PictureButton>(d.name, w, parent, d.transparent);
             for (int s = 0; s < 3; ++s) {
-                if (d.pictures[s]) b->setPicture(s, Picture(d.pictures[s]));
+                if (d.pictures[s])
+                    b->setPicture(s, Picture(d.pictures[s]));
             }
             b->setCursor(d.cursor);
             c = std::move(b);
@@ -80,14 +83,16 @@ std::unique_ptr<Control> MakeControl(const ControlDefinition& d, Window* w) {
         // The start position is stored, not written: no event before the window exists.
         static_cast<VolumeBar*>(c.get())->initPosition(d.value);
     }
-    if (d.kind == Kind::Timer) static_cast<Timer*>(c.get())->setInterval(d.value);
+    if (d.kind == Kind::Timer)
+        static_cast<Timer*>(c.get())->setInterval(d.value);
     return c;
 }
 
 void BindEvents(Window* w, const WindowDefinition& def) {
     for (const EventBinding& b : def.bindings) {
         Control* c = b.control ? w->find(b.control) : w;
-        if (c) c->bind(b.event, b.routine);
+        if (c)
+            c->bind(b.event, b.routine);
     }
 }
 

@@ -62,23 +62,23 @@ struct WindowDefinition {
 
 // Non-visual controls.
 class MediaPlayerControl final : public Control {
-public:
+  public:
     MediaPlayerControl(std::string name, Window* window);
     ~MediaPlayerControl() override;
     [[nodiscard]] MediaPlayer& player() const { return *player_; }
 
-private:
+  private:
     std::unique_ptr<MediaPlayer> player_;
 };
 
 class DatabaseControl final : public Control {
-public:
+  public:
     using Control::Control;
     DbConnection connection;
 };
 
 class RecordSetControl final : public Control {
-public:
+  public:
     using Control::Control;
     RecordSet records;
 };

@@ -15,7 +15,9 @@ const Text kPlaying = Gbk("正在播放");
 const Text kReady = Gbk("准备就绪");
 const Text kStopped = Gbk("已停止");
 
-Text TwoDigits(int v) { return RightBytes(Gbk("0") + IntToText(v), 2); }
+Text TwoDigits(int v) {
+    return RightBytes(Gbk("0") + IntToText(v), 2);
+}
 
 }  // namespace
 
@@ -38,7 +40,9 @@ void TuneToSelectedStation() {
     f.透明标签_时间->setCaption(kZeroClock);
 }
 
-void OnStationListEvent() { TuneToSelectedStation(); }
+void OnStationListEvent() {
+    TuneToSelectedStation();
+}
 
 void OnNextStationClick() {
     MainForm& f = Form();
@@ -66,7 +70,8 @@ void OnPreviousStationClick() {
 
 void TakePlayerObjects() {
     MediaPlayer* p = Form().播放器1;
-    if (!p) return;
+    if (!p)
+        return;
     G().controls.store(p->controls());
     G().settings.store(p->settings());
 }
@@ -84,11 +89,13 @@ void ShowPlayButtonLook(Look look) {
 void OnPlayButtonClick() {
     Globals& g = G();
     if (g.playing == 1) {
-        if (auto* c = g.controls.get()) c->stop();
+        if (auto* c = g.controls.get())
+            c->stop();
         g.playing = 0;
         ShowPlayButtonLook(Look::Stopped);
     } else {
-        if (auto* c = g.controls.get()) c->play();
+        if (auto* c = g.controls.get())
+            c->play();
         g.playing = 1;
         ShowPlayButtonLook(Look::Playing);
     }
@@ -132,7 +139,8 @@ void OnElapsedTimerTick() {
 void OnVolumeBarChanged() {
     MainForm& f = Form();
     VolumeBar& bar = *f.多功能条1;
-    if (auto* s = G().settings.get()) s->setVolume(bar.position());
+    if (auto* s = G().settings.get())
+        s->setVolume(bar.position());
     int picture;
     if (bar.position() > 85) {
         picture = 0;

@@ -21,7 +21,9 @@ const Text kQueryTail = Gbk("%'order by 电台名称 ASC");
 const Text kCountHead = Gbk("共 ");
 const Text kCountTail = Gbk(" 个电台");
 
-Text CountLine(int count) { return kCountHead + IntToText(count) + kCountTail; }
+Text CountLine(int count) {
+    return kCountHead + IntToText(count) + kCountTail;
+}
 
 // Every row shows the green headphones and stores 1.
 constexpr int kRowPicture = 1;
@@ -70,7 +72,8 @@ void LoadStationList(int filter, const Text& province) {
                     label->setCaption(prov);
                 }
                 previous = prov;
-                if (G().provinceList) G().provinceList->push_back(prov);
+                if (G().provinceList)
+                    G().provinceList->push_back(prov);
             }
             MoveToNextRecord(rs);
         }
@@ -127,7 +130,8 @@ void ResetProvinceLabelColours() {
 void OnProvinceLabelClick(int, int, int) {
     ResetProvinceLabelColours();
     auto* label = dynamic_cast<TransparentLabel*>(EventSourceControl());
-    if (!label) return;
+    if (!label)
+        return;
     label->setTextColour(0x00E03058);
     const Text caption = label->caption();
     LoadStationList(1, caption);

@@ -23,21 +23,24 @@ const Text kDefaultLink = Gbk("mms://alive.rbc.cn/fm876");
 const Text kTip = Gbk("Quorvin");
 
 // Built afresh for every access: the program's folder may only be known once it runs.
-Text SettingsPath() { return ProgramFolder() + "/pz.ini"; }
+Text SettingsPath() {
+    return ProgramFolder() + "/pz.ini";
+}
 
 }  // namespace
 
 void RestoreWindowPosition() {
     Window& w = *Form().窗口;
-    w.setLeft(TextToInt(ReadIniValue(SettingsPath(), kPositionSection, kLeftKey,
-                                     IntToText(w.left()))));
-    w.setTop(TextToInt(ReadIniValue(SettingsPath(), kPositionSection, kTopKey,
-                                    IntToText(w.top()))));
+    w.setLeft(
+        TextToInt(ReadIniValue(SettingsPath(), kPositionSection, kLeftKey, IntToText(w.left()))));
+    w.setTop(
+        TextToInt(ReadIniValue(SettingsPath(), kPositionSection, kTopKey, IntToText(w.top()))));
 }
 
 void RestoreVolume() {
     const int v = TextToInt(ReadIniValue(SettingsPath(), kVolumeSection, kVolumeKey, "100"));
-    if (v > -1 && v < 101) Form().多功能条1->setPosition(v);
+    if (v > -1 && v < 101)
+        Form().多功能条1->setPosition(v);
 }
 
 void RestoreLastStation() {
@@ -63,10 +66,13 @@ void OnMainWindowClosing() {
     WriteIniValue(SettingsPath(), kStationSection, kLinkKey, f.播放器1->URL());
 }
 
-void ShowNotificationIcon() { ShowTrayIcon(*Form().窗口, art::TrayIcon(), kTip); }
+void ShowNotificationIcon() {
+    ShowTrayIcon(*Form().窗口, art::TrayIcon(), kTip);
+}
 
 void OnTrayIconEvent(int action) {
-    if (action != 1) return;
+    if (action != 1)
+        return;
     Globals& g = G();
     if (g.minimised == 1) {
         Form().窗口->setState(WindowState::Normal);
@@ -82,10 +88,18 @@ void OnMinimiseButtonClick() {
     G().minimised = 1;
 }
 
-void OnCloseButtonClick() { CloseWindow(*Form().窗口); }
+void OnCloseButtonClick() {
+    CloseWindow(*Form().窗口);
+}
 
-void OnContactButtonClick() { OpenWebAddress(kContactPage); }
-void OnSuggestionLinkClick(int, int, int) { OpenWebAddress(kSuggestionPage); }
-void OnWebsiteLinkClick(int, int, int) { OpenWebAddress(kWebsite); }
+void OnContactButtonClick() {
+    OpenWebAddress(kContactPage);
+}
+void OnSuggestionLinkClick(int, int, int) {
+    OpenWebAddress(kSuggestionPage);
+}
+void OnWebsiteLinkClick(int, int, int) {
+    OpenWebAddress(kWebsite);
+}
 
 }  // namespace qv

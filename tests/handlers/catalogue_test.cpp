@@ -1,8 +1,8 @@
 // The station list, the province grid, the list background and province selection.
-#include "platform/list_view.h"
-#include "platform/system.h"
 #include <QTreeWidget>
 #include <filesystem>
+#include "platform/list_view.h"
+#include "platform/system.h"
 
 #include "tests/handlers/fixture.h"
 #include "tests/support/support.h"
@@ -13,7 +13,9 @@ namespace {
 
 using Catalogue = MainWindowTest;
 
-std::string TempTem() { return Utf8(SystemFolderPath(11)) + "temp.tem"; }
+std::string TempTem() {
+    return Utf8(SystemFolderPath(11)) + "temp.tem";
+}
 
 TransparentLabel* Province(int n) {
     return dynamic_cast<TransparentLabel*>(CopiedControl(*Form().窗口, n));
@@ -51,8 +53,8 @@ TEST_F(Catalogue, AllStationsFillTheListTheGridAndTheCount) {
 TEST_F(Catalogue, ProvinceLabelsFillATwoColumnGrid) {
     OpenCatalogue(Stations(35, 35));
     ASSERT_EQ(G().provinceList->size(), 35u);
-    const int expected[][3] = {{1, 12, 5}, {2, 61, 5}, {3, 12, 25}, {4, 61, 25}, {34, 61, 325},
-                               {35, 12, 345}};
+    const int expected[][3] = {{1, 12, 5},  {2, 61, 5},    {3, 12, 25},
+                               {4, 61, 25}, {34, 61, 325}, {35, 12, 345}};
     for (const auto& e : expected) {
         ASSERT_NE(Province(e[0]), nullptr);
         EXPECT_EQ(Province(e[0])->left(), e[1]) << e[0];
@@ -128,7 +130,8 @@ TEST_F(Catalogue, AProvinceClickColoursItsLabelAndNarrowsTheListByName) {
 TEST_F(Catalogue, AContainedProvinceAlsoListsTheLongerOne) {
     OpenCatalogue({{"甲", "江西", "1"}, {"乙", "江", "2"}, {"丙", "浙江", "3"}});
     for (int n = 1; n <= 3; ++n) {
-        if (Province(n)->caption() == Gbk("江")) Province(n)->raise(Event::Click);
+        if (Province(n)->caption() == Gbk("江"))
+            Province(n)->raise(Event::Click);
     }
     EXPECT_EQ(ListedNames().size(), 3u);
 }

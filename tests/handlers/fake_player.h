@@ -9,7 +9,7 @@
 namespace qv::test {
 
 class FakePlayer final : public MediaPlayer {
-public:
+  public:
     struct Log {
         std::vector<Text> urls;
         int plays = 0;
@@ -21,7 +21,8 @@ public:
     void setURL(const Text& link) override {
         url_ = link;
         log_->urls.push_back(link);
-        if (onURL) onURL(*this);
+        if (onURL)
+            onURL(*this);
     }
     [[nodiscard]] Text URL() const override { return url_; }
     [[nodiscard]] Text status() const override { return status_; }
@@ -34,22 +35,25 @@ public:
     // Sets the status text and raises the event, as the real player does on a change.
     void report(const Text& status) {
         status_ = status;
-        if (onStatusChange) onStatusChange();
+        if (onStatusChange)
+            onStatusChange();
     }
     [[nodiscard]] Log& log() { return *log_; }
 
     std::function<void(FakePlayer&)> onURL, onPlay, onStop;
 
-private:
+  private:
     struct Controls final : PlayerControls {
         Controls(FakePlayer* p, std::shared_ptr<Log> l) : player(p), log(std::move(l)) {}
         void play() override {
             ++log->plays;
-            if (player->onPlay) player->onPlay(*player);
+            if (player->onPlay)
+                player->onPlay(*player);
         }
         void stop() override {
             ++log->stops;
-            if (player->onStop) player->onStop(*player);
+            if (player->onStop)
+                player->onStop(*player);
         }
         FakePlayer* player;
         std::shared_ptr<Log> log;

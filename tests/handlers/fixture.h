@@ -15,7 +15,7 @@
 namespace qv::test {
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
     // Writes mmsDT.dll into the working folder, opens it and lists all stations.
@@ -25,10 +25,11 @@ protected:
     [[nodiscard]] int ShownSpeaker() const;  // which speaker picture the mute button shows
     [[nodiscard]] bool ShowsLook(Look look) const;
 
-    FakePlayer* player = nullptr;
+    FakePlayer* player = nullptr;  // null when realPlayer
+    bool realPlayer = false;       // the real libmpv player instead of the scripted one
     std::string folder;
 
-private:
+  private:
     std::string previousFolder_;
     std::vector<EventBinding> bindings_;
 };

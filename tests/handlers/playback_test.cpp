@@ -84,8 +84,9 @@ TEST_F(Playback, ClockCarriesAndCutsHoursToTwoDigits) {
         int h, m, s;
         const char* shown;
     };
-    const Case cases[] = {{0, 0, 0, "00:00:01"},  {0, 0, 59, "00:01:00"}, {0, 59, 59, "01:00:00"},
-                          {99, 59, 59, "00:00:00"}, {100, 0, 0, "00:00:01"}, {123, 4, 5, "23:04:06"}};
+    const Case cases[] = {{0, 0, 0, "00:00:01"},   {0, 0, 59, "00:01:00"},
+                          {0, 59, 59, "01:00:00"}, {99, 59, 59, "00:00:00"},
+                          {100, 0, 0, "00:00:01"}, {123, 4, 5, "23:04:06"}};
     for (const Case& c : cases) {
         G().hours = c.h;
         G().minutes = c.m;
@@ -145,8 +146,8 @@ TEST_F(Playback, NextAndPreviousWrapOnTheRecordCount) {
         bool next;
         int tuned;  // the row selected afterwards
     };
-    const Case cases[] = {{3, 2, true, 0},  {3, 0, true, 1},  {3, -1, true, 0}, {3, 0, false, 2},
-                          {3, 2, false, 1}, {3, -1, false, 2}, {1, 0, true, 0},  {1, -1, false, 0},
+    const Case cases[] = {{3, 2, true, 0},  {3, 0, true, 1},   {3, -1, true, 0},  {3, 0, false, 2},
+                          {3, 2, false, 1}, {3, -1, false, 2}, {1, 0, true, 0},   {1, -1, false, 0},
                           {1, 0, false, 0}, {0, -1, true, -1}, {0, -1, false, -1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.stations << " stations, row " << c.selected

@@ -1,9 +1,9 @@
 // Settings in pz.ini, the notification-area toggle, the window buttons, web links, exit.
+#include <QTreeWidget>
+#include <filesystem>
 #include "platform/ini.h"
 #include "platform/system.h"
 #include "shell/web_links.h"
-#include <QTreeWidget>
-#include <filesystem>
 
 #include "tests/handlers/fixture.h"
 #include "tests/support/support.h"
@@ -14,13 +14,15 @@ namespace {
 using Shell = MainWindowTest;
 
 // The settings file lives beside the program (the test binary), not in the working folder.
-std::string Ini() { return Utf8(ProgramFolder()) + "/pz.ini"; }
+std::string Ini() {
+    return Utf8(ProgramFolder()) + "/pz.ini";
+}
 Text Read(const char* section, const char* key) {
     return ReadIniValue(Gbk(Ini()), Gbk(section), Gbk(key), Gbk("<none>"));
 }
 
 class Settings : public MainWindowTest {
-protected:
+  protected:
     void SetUp() override {
         std::remove(Ini().c_str());
         MainWindowTest::SetUp();
@@ -84,9 +86,9 @@ TEST_F(Settings, ClosingWritesThePositionOnlyWhileTheWindowIsOnScreen) {
         int left, top;
         bool leftWritten, topWritten;
     };
-    const Case cases[] = {{-245, -406, true, true},   {w - 101, h - 101, true, true},
-                          {-246, 0, false, true},     {w - 100, 0, false, true},
-                          {0, -407, true, false},     {0, h - 100, true, false}};
+    const Case cases[] = {{-245, -406, true, true}, {w - 101, h - 101, true, true},
+                          {-246, 0, false, true},   {w - 100, 0, false, true},
+                          {0, -407, true, false},   {0, h - 100, true, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.left << "," << c.top);
         std::remove(Ini().c_str());

@@ -86,8 +86,9 @@ TEST_F(MainWindow, ControlsStandWhereTheDefinitionPutsThem) {
 
 TEST_F(MainWindow, PictureButtonsKeepTheirTransparentColours) {
     const std::pair<const char*, Colour> cases[] = {
-        {"图形按钮_关闭", 0x00FF00FF}, {"图形按钮_上一台", kNoColour}, {"图形按钮_播放", 0x00FFFFFF},
-        {"图形按钮_下一台", kNoColour}, {"图形按钮_静音", 0x00FFFFFF}, {"图形按钮_QQ", 0x0000FFFF},
+        {"图形按钮_关闭", 0x00FF00FF},  {"图形按钮_上一台", kNoColour},
+        {"图形按钮_播放", 0x00FFFFFF},  {"图形按钮_下一台", kNoColour},
+        {"图形按钮_静音", 0x00FFFFFF},  {"图形按钮_QQ", 0x0000FFFF},
         {"图形按钮_最小化", 0x00FF00FF}};
     for (auto [name, colour] : cases) {
         auto* b = f().窗口->get<PictureButton>(name);
@@ -100,7 +101,9 @@ TEST_F(MainWindow, PictureButtonsKeepTheirTransparentColours) {
 }
 
 int g_provinceClicks = 0;
-void CountProvinceClick(int, int, int) { ++g_provinceClicks; }
+void CountProvinceClick(int, int, int) {
+    ++g_provinceClicks;
+}
 
 TEST_F(MainWindow, ACopyOfTheTemplateRunsTheTemplatesRoutineAsItsOwnSource) {
     f().透明标签1->bind(Event::Click, CountProvinceClick);
@@ -113,10 +116,11 @@ TEST_F(MainWindow, ACopyOfTheTemplateRunsTheTemplatesRoutineAsItsOwnSource) {
     Control* source = nullptr;
     static Control** seen = nullptr;
     seen = &source;
-    copy->bind(Event::Click, +[](int, int, int) {
-        ++g_provinceClicks;
-        *seen = EventSourceControl();
-    });
+    copy->bind(
+        Event::Click, +[](int, int, int) {
+            ++g_provinceClicks;
+            *seen = EventSourceControl();
+        });
     g_provinceClicks = 0;
     QTest::mouseClick(copy->widget(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(g_provinceClicks, 1);

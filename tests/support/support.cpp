@@ -1,11 +1,11 @@
 #include "tests/support/support.h"
 
+#include <sys/stat.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 
 namespace qv::test {
 
@@ -14,7 +14,9 @@ std::string& TempFolderStorage() {
     return folder;
 }
 
-const std::string& TempFolder() { return TempFolderStorage(); }
+const std::string& TempFolder() {
+    return TempFolderStorage();
+}
 
 std::string NewFolder(const std::string& name) {
     static int counter = 0;
@@ -27,7 +29,8 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer t;
     t.start();
     while (!done()) {
-        if (t.elapsed() > timeoutMs) return false;
+        if (t.elapsed() > timeoutMs)
+            return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(2);
     }
@@ -55,6 +58,8 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string BuildFolder() { return QV_BUILD_DIR; }
+std::string BuildFolder() {
+    return QV_BUILD_DIR;
+}
 
 }  // namespace qv::test

@@ -1,11 +1,11 @@
 // Test main: offscreen Qt by default, a sealed temporary home, C numeric locale for libmpv.
+#include <gtest/gtest.h>
+#include <unistd.h>
 #include <QApplication>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <string>
-#include <unistd.h>
 
 #include "tests/support/support.h"
 
@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     setenv("QUORVIN_AO", "null", 0);
     const char* base = std::getenv("TMPDIR");
     std::string tmpl = std::string(base && *base ? base : "/tmp") + "/quorvin-test-XXXXXX";
-    if (!mkdtemp(tmpl.data())) return 3;
+    if (!mkdtemp(tmpl.data()))
+        return 3;
     qv::test::TempFolderStorage() = tmpl;
     for (const char* sub : {"/home", "/cache", "/config", "/data", "/runtime", "/work"}) {
         std::filesystem::create_directories(tmpl + sub);
@@ -29,13 +30,15 @@ int main(int argc, char** argv) {
     setenv("XDG_CONFIG_HOME", (tmpl + "/config").c_str(), 1);
     setenv("XDG_DATA_HOME", (tmpl + "/data").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", (tmpl + "/runtime").c_str(), 1);
-    if (chdir((tmpl + "/work").c_str()) != 0) return 3;
+    if (chdir((tmpl + "/work").c_str()) != 0)
+        return 3;
 
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     int rc = RUN_ALL_TESTS();
     std::error_code ec;
-    if (!std::getenv("QV_KEEP_TEMP")) std::filesystem::remove_all(tmpl, ec);
+    if (!std::getenv("QV_KEEP_TEMP"))
+        std::filesystem::remove_all(tmpl, ec);
     return rc;
 }
