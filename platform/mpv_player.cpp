@@ -14,6 +14,7 @@
 #include <deque>
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "platform/media_player.h"
 #include "platform/mpv_player_private.h"
@@ -141,7 +142,7 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     static void Wakeup(void* self);
     void drain();
     void onEvent(const mpv_event& e);
-    void onEnd(const mpv_event_end_file& end);
+    void settle(const mpv_event_end_file& end);
     void load(bool secondTry);
     void retryLater();
     [[nodiscard]] bool moreEntriesAfter(int64_t id) const;
@@ -153,7 +154,6 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     void onBuffering(const mpv_event_property& p);
     void onBitrate(const mpv_event_property& p);
     void onMetadata(const mpv_event_property& p);
-    void onDuration(const mpv_event_property& p);
 
     static const PropertyHandler kProperties[];
 
@@ -170,13 +170,15 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     int64_t bufferPercent_ = -1;
     long kbps_ = 0;
     Text title_;
-    double duration_ = -1;
-    bool played_ = false;  // this load reached playback
+    double duration_ = -1;  // the length known when the load began playing, -1 unknown
+    bool live_ = true;      // no length known in advance: a radio stream, which never ends
+    bool played_ = false;   // this load reached playback
     QElapsedTimer playing_;
     int attempt_ = 0;  // reconnects in the current round; 0 = not reconnecting
     int reconnectBaseMs_ = kDefaultReconnectMs;
     QTimer retry_;
-    std::deque<std::string> log_;  // lower-cased warnings of the current load
+    std::deque<std::string> log_;              // lower-cased warnings of the current load
+    std::optional<mpv_event_end_file> ended_;  // the current load's end, judged after draining
 };
 
 const PropertyHandler Core::kProperties[] = {
@@ -185,7 +187,6 @@ const PropertyHandler Core::kProperties[] = {
     {"cache-buffering-state", MPV_FORMAT_INT64, &Core::onBuffering},
     {"audio-bitrate", MPV_FORMAT_DOUBLE, &Core::onBitrate},
     {"metadata", MPV_FORMAT_NODE, &Core::onMetadata},
-    {"duration", MPV_FORMAT_DOUBLE, &Core::onDuration},
 };
 
 Core::Core() : status_(Fixed("准备就绪")) {
@@ -262,6 +263,12 @@ void Core::drain() {
             break;
         onEvent(*e);
     }
+    // mpv hands over log lines after the events they explain, so an end is judged only now.
+    if (h_ && ended_) {
+        auto end = *ended_;
+        ended_.reset();
+        settle(end);
+    }
 }
 
 void Core::onEvent(const mpv_event& e) {
@@ -275,6 +282,13 @@ void Core::onEvent(const mpv_event& e) {
             int flag = 1;
             mpv_get_property(h_.get(), "core-idle", MPV_FORMAT_FLAG, &flag);
             coreIdle_ = flag != 0;
+            // Only a file whose size the server stated is finite; mpv shortens a stream's
+            // duration to what has arrived, so it is judged now, not at the end.
+            int64_t size = -1;
+            live_ =
+                mpv_get_property(h_.get(), "file-size", MPV_FORMAT_INT64, &size) < 0 || size <= 0;
+            duration_ = -1;
+            mpv_get_property(h_.get(), "duration", MPV_FORMAT_DOUBLE, &duration_);
             phase_ = Phase::Loaded;
             refresh();
             return;
@@ -282,7 +296,7 @@ void Core::onEvent(const mpv_event& e) {
         case MPV_EVENT_END_FILE: {
             auto end = *static_cast<mpv_event_end_file*>(e.data);
             if (end.playlist_entry_id >= minId_)
-                onEnd(end);
+                ended_ = end;
             return;
         }
         case MPV_EVENT_PROPERTY_CHANGE: {
@@ -318,12 +332,14 @@ bool Core::moreEntriesAfter(int64_t id) const {
 bool Core::unexpectedEnd(int reason) const {
     if (reason == MPV_END_FILE_REASON_ERROR)
         return true;
-    // A live stream has no end: an end of file well before the stated length is a drop.
+    // A live stream has no end; a file that ends well before its stated length was cut off.
+    if (live_ || duration_ <= 0)
+        return true;
     double playedSec = playing_.isValid() ? static_cast<double>(playing_.elapsed()) / 1000 : 0;
-    return duration_ <= 0 || playedSec < duration_ - 5;
+    return playedSec < duration_ - 5;
 }
 
-void Core::onEnd(const mpv_event_end_file& end) {
+void Core::settle(const mpv_event_end_file& end) {
     if (end.reason == MPV_END_FILE_REASON_REDIRECT)
         return;  // a playlist: its entries follow
     if (end.reason != MPV_END_FILE_REASON_EOF && end.reason != MPV_END_FILE_REASON_ERROR)
@@ -380,9 +396,11 @@ void Core::load(bool secondTry) {
     kbps_ = 0;
     title_.clear();
     duration_ = -1;
+    live_ = true;
     played_ = false;
     playing_.invalidate();
     log_.clear();
+    ended_.reset();
     const char* args[] = {"loadfile", url.c_str(), "replace", nullptr};
     mpv_node result{};
     minId_ = kNoEntry;
@@ -539,10 +557,6 @@ void Core::onMetadata(const mpv_event_property& p) {
     }
     title_ = icy.empty() ? tag : icy;
     refresh();
-}
-
-void Core::onDuration(const mpv_event_property& p) {
-    duration_ = p.format == MPV_FORMAT_DOUBLE ? *static_cast<double*>(p.data) : -1;
 }
 
 class Controls final : public PlayerControls {

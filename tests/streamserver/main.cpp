@@ -15,6 +15,7 @@
 //                   utf8; the argument is UTF-8)
 //   /stall...       headers and a quarter second of audio, then silence on an open socket
 //   /drop...        about one second of audio, then the connection closes
+//   /file...        a finite one-second WAV file with its Content-Length, sent whole
 //   /404...         404 Not Found
 //   /html...        a text/html page, not a stream
 //   /pls/REST       a .pls playlist whose one entry is http://<host>/REST
@@ -86,8 +87,8 @@ void PutLe(std::string& s, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
 }
 
-std::string WavHeader() {
-    const uint32_t dataSize = 0x7ffff000u;  // "endless"
+// The default data size stands for "endless".
+std::string WavHeader(uint32_t dataSize = 0x7ffff000u) {
     std::string h = "RIFF";
     PutLe(h, dataSize + 36, 4);
     h += "WAVEfmt ";
@@ -211,6 +212,13 @@ void ServeStream(int fd, const std::string& path, bool wantsIcy) {
     }
 }
 
+void ServeFile(int fd) {
+    AudioWriter w(fd, false);
+    std::string body = WavHeader(kBytesPerSecond) + w.Tone(1.0);
+    SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/wav\r\nContent-Length: " +
+                    std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+}
+
 void ServePlaylist(int fd, const std::string& host, const std::string& rest, bool pls) {
     std::string entry = "http://" + host + "/" + rest;
     std::string body = pls ? "[playlist]\nNumberOfEntries=1\nFile1=" + entry + "\nTitle1=test\n"
@@ -271,6 +279,8 @@ void Serve(int fd) {
         SendAll(fd,
                 "HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+    } else if (StartsWith(path, "/file")) {
+        ServeFile(fd);
     } else if (StartsWith(path, "/pls/") || StartsWith(path, "/m3u/")) {
         ServePlaylist(fd, host, path.substr(5), StartsWith(path, "/pls/"));
     } else {

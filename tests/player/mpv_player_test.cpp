@@ -1,0 +1,245 @@
+// The real libmpv player (ao=null) against the loopback stream server.
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QThread>
+#include <cstdlib>
+
+#include "platform/media_player.h"
+#include "platform/mpv_player_private.h"
+#include "tests/player/stream_server.h"
+#include "tests/support/support.h"
+
+namespace qv {
+namespace {
+
+using test::StreamServer;
+using test::WaitUntil;
+
+constexpr int kWaitMs = 10000;
+
+bool Begins(const Text& text, const char* utf8Prefix) {
+    return text.rfind(Gbk(utf8Prefix), 0) == 0;
+}
+
+// A player whose status events are recorded, with the thread each one ran on.
+class PlayerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("QUORVIN_RECONNECT_MS", "50", 1);
+        player = CreateMpvPlayer();
+        player->onStatusChange = [this] {
+            offThread |= QThread::currentThread() != QCoreApplication::instance()->thread();
+            if (!seen.empty() && seen.back() == player->status())
+                unchanged = true;
+            seen.push_back(player->status());
+        };
+    }
+
+    void TearDown() override {
+        player.reset();
+        EXPECT_FALSE(offThread) << "a status event ran off the UI thread";
+        EXPECT_FALSE(unchanged) << "a status event came with an unchanged text";
+    }
+
+    bool WaitFor(const char* utf8Prefix, int ms = kWaitMs) {
+        return WaitUntil([&] { return Begins(player->status(), utf8Prefix); }, ms);
+    }
+    [[nodiscard]] bool EverBegan(const char* utf8Prefix) const {
+        for (const Text& s : seen) {
+            if (Begins(s, utf8Prefix))
+                return true;
+        }
+        return false;
+    }
+    [[nodiscard]] std::string Shown() const { return Utf8(player->status()); }
+
+    std::unique_ptr<MediaPlayer> player;
+    std::vector<Text> seen;
+    bool offThread = false;
+    bool unchanged = false;
+};
+
+TEST_F(PlayerTest, PlaysStopsAndPlaysAgain) {
+    StreamServer server;
+    ASSERT_TRUE(server.running());
+    EXPECT_EQ(player->status(), Gbk("准备就绪"));
+    const Text link = server.url("/station1");
+
+    player->setURL(link);
+    // The connecting text comes inside the write of the link.
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front(), Gbk("正在连接…"));
+    EXPECT_EQ(player->URL(), link);
+
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    // No title sent: the link names what plays; the bit rate follows once mpv knows it.
+    EXPECT_NE(player->status().find(link), Text::npos) << Shown();
+    EXPECT_TRUE(WaitUntil([&] { return Shown().find("128 kbps") != std::string::npos; }, kWaitMs))
+        << Shown();
+
+    auto controls = player->controls();
+    controls->stop();
+    EXPECT_EQ(player->status(), Gbk("已停止"));
+    test::Pump(500);  // mpv's own end-of-file report must not change the text
+    EXPECT_EQ(player->status(), Gbk("已停止"));
+
+    controls->play();
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    EXPECT_EQ(server.count("GET /station1"), 2);
+}
+
+TEST_F(PlayerTest, EmptyLinkUnloads) {
+    StreamServer server;
+    player->setURL(server.url("/station1"));
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    player->setURL("");
+    EXPECT_EQ(player->status(), Gbk("准备就绪"));
+    EXPECT_EQ(player->URL(), "");
+    test::Pump(500);
+    EXPECT_EQ(player->status(), Gbk("准备就绪"));
+    // play with no link has nothing to play
+    player->controls()->play();
+    EXPECT_EQ(player->status(), Gbk("准备就绪"));
+}
+
+TEST_F(PlayerTest, GbkLinkIsKeptAndSentAsUtf8) {
+    StreamServer server;
+    const Text link = server.url(Gbk("/电台一"));
+    player->setURL(link);
+    EXPECT_EQ(player->URL(), link);
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    auto lines = server.requests();
+    ASSERT_FALSE(lines.empty());
+    const std::string& got = lines.front();
+    EXPECT_TRUE(got == "GET /电台一" || got == "GET /%E7%94%B5%E5%8F%B0%E4%B8%80") << got;
+}
+
+TEST_F(PlayerTest, LinksThatCannotPlayFail) {
+    StreamServer server;
+    const struct {
+        std::string link;
+        const char* reason;
+    } cases[] = {
+        {"http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/x", "服务器拒绝连接"},
+        {server.url("/html"), "这不是音频流"},
+        {server.url("/404"), "服务器上没有这个电台"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        seen.clear();
+        player->setURL(c.link);
+        ASSERT_TRUE(WaitFor("无法播放：")) << Shown();
+        EXPECT_NE(Shown().find(c.reason), std::string::npos) << Shown();
+        EXPECT_FALSE(EverBegan("正在播放"));
+        test::Pump(300);  // and no reconnect follows a link that never played
+        EXPECT_TRUE(Begins(player->status(), "无法播放：")) << Shown();
+    }
+}
+
+TEST_F(PlayerTest, DroppedStreamReconnectsThenGivesUp) {
+    StreamServer server;
+    player->setURL(server.url("/drop1"));
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    ASSERT_TRUE(WaitFor("连接中断，正在重新连接（第 1 次）")) << Shown();
+    ASSERT_TRUE(WaitUntil([&] { return server.count("GET /drop1") >= 2; }, kWaitMs));
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    // The server drops every time: after a bounded number of tries the player says so.
+    ASSERT_TRUE(WaitFor("连接中断，已停止重试", 40000)) << Shown();
+    EXPECT_EQ(server.count("GET /drop1"), 6);
+    EXPECT_TRUE(EverBegan("连接中断，正在重新连接（第 5 次）"));
+    test::Pump(500);
+    EXPECT_EQ(server.count("GET /drop1"), 6);
+}
+
+TEST_F(PlayerTest, FiniteFilePlaysToItsEndWithoutReconnecting) {
+    StreamServer server;
+    player->setURL(server.url("/file1"));
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    ASSERT_TRUE(WaitFor("准备就绪")) << Shown();
+    test::Pump(500);
+    EXPECT_EQ(player->status(), Gbk("准备就绪"));
+    EXPECT_EQ(server.count("GET /file1"), 1);
+    EXPECT_FALSE(EverBegan("连接中断"));
+}
+
+TEST_F(PlayerTest, StopDuringReconnectStaysStopped) {
+    StreamServer server;
+    setenv("QUORVIN_RECONNECT_MS", "400", 1);
+    player = nullptr;
+    SetUp();
+    player->setURL(server.url("/drop2"));
+    ASSERT_TRUE(WaitFor("连接中断，正在重新连接")) << Shown();
+    player->controls()->stop();
+    EXPECT_EQ(player->status(), Gbk("已停止"));
+    test::Pump(1500);
+    EXPECT_EQ(player->status(), Gbk("已停止"));
+    EXPECT_EQ(server.count("GET /drop2"), 1);
+}
+
+TEST_F(PlayerTest, StreamTitleInGbkOrUtf8) {
+    for (const char* charset : {"gbk", "utf8"}) {
+        SCOPED_TRACE(charset);
+        StreamServer server({"--icy-title", "中文电台 Test FM", "--icy-charset", charset});
+        ASSERT_TRUE(server.running());
+        player->setURL(server.url("/icy"));
+        ASSERT_TRUE(WaitFor("正在播放：中文电台 Test FM")) << Shown();
+        player->setURL("");
+    }
+}
+
+TEST_F(PlayerTest, PlaylistsLeadToTheirStream) {
+    StreamServer server;
+    for (const char* kind : {"pls", "m3u"}) {
+        SCOPED_TRACE(kind);
+        const std::string path = std::string("/") + kind + "/listed-" + kind;
+        player->setURL(server.url(path));
+        ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+        EXPECT_EQ(server.count("GET " + path), 1);
+        EXPECT_EQ(server.count(std::string("GET /listed-") + kind), 1);
+        EXPECT_EQ(player->URL(), server.url(path));
+    }
+}
+
+TEST_F(PlayerTest, VolumeReachesMpv) {
+    auto settings = player->settings();
+    const struct {
+        int given;
+        double expected;
+    } cases[] = {{37, 37}, {0, 0}, {100, 100}, {150, 100}, {-5, 0}};
+    for (const auto& c : cases) {
+        settings->setVolume(c.given);
+        auto v = MpvPropertyForTest(*player, "volume");
+        ASSERT_TRUE(v.has_value());
+        EXPECT_DOUBLE_EQ(std::stod(*v), c.expected) << c.given;
+    }
+}
+
+TEST_F(PlayerTest, HeldObjectsOutliveThePlayer) {
+    StreamServer server;
+    player->setURL(server.url("/station1"));
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    auto controls = player->controls();
+    auto settings = player->settings();
+    player.reset();
+    EXPECT_FALSE(MpvPropertyForTest(*CreateMpvPlayer(), "no-such-property").has_value());
+    controls->play();
+    controls->stop();
+    settings->setVolume(50);
+    test::Pump(200);
+    controls.reset();
+    settings.reset();
+}
+
+TEST_F(PlayerTest, StatusHandlerMayDestroyThePlayer) {
+    StreamServer server;
+    player->onStatusChange = [this] {
+        if (Begins(player->status(), "正在播放"))
+            player.reset();
+    };
+    player->setURL(server.url("/station1"));
+    EXPECT_TRUE(WaitUntil([&] { return player == nullptr; }, kWaitMs));
+    test::Pump(300);
+}
+
+}  // namespace
+}  // namespace qv
