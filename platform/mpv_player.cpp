@@ -117,7 +117,7 @@ class Core;
 struct PropertyHandler {
     const char* name;
     mpv_format format;
-    void (Core::*apply)(const mpv_event_property&);
+    void (*apply)(Core&, const mpv_event_property&);
 };
 
 class Core final : public QObject, public std::enable_shared_from_this<Core> {
@@ -182,11 +182,14 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
 };
 
 const PropertyHandler Core::kProperties[] = {
-    {"core-idle", MPV_FORMAT_FLAG, &Core::onCoreIdle},
-    {"paused-for-cache", MPV_FORMAT_FLAG, &Core::onPausedForCache},
-    {"cache-buffering-state", MPV_FORMAT_INT64, &Core::onBuffering},
-    {"audio-bitrate", MPV_FORMAT_DOUBLE, &Core::onBitrate},
-    {"metadata", MPV_FORMAT_NODE, &Core::onMetadata},
+    {"core-idle", MPV_FORMAT_FLAG, [](Core& c, const mpv_event_property& p) { c.onCoreIdle(p); }},
+    {"paused-for-cache", MPV_FORMAT_FLAG,
+     [](Core& c, const mpv_event_property& p) { c.onPausedForCache(p); }},
+    {"cache-buffering-state", MPV_FORMAT_INT64,
+     [](Core& c, const mpv_event_property& p) { c.onBuffering(p); }},
+    {"audio-bitrate", MPV_FORMAT_DOUBLE,
+     [](Core& c, const mpv_event_property& p) { c.onBitrate(p); }},
+    {"metadata", MPV_FORMAT_NODE, [](Core& c, const mpv_event_property& p) { c.onMetadata(p); }},
 };
 
 Core::Core() : status_(Fixed("准备就绪")) {
@@ -300,9 +303,10 @@ void Core::onEvent(const mpv_event& e) {
             return;
         }
         case MPV_EVENT_PROPERTY_CHANGE: {
-            size_t i = e.reply_userdata - 1;
-            if (i < std::size(kProperties)) {
-                (this->*kProperties[i].apply)(*static_cast<mpv_event_property*>(e.data));
+            const uint64_t id = e.reply_userdata;
+            if (id >= 1 && id <= std::size(kProperties)) {
+                const PropertyHandler& handler = kProperties[id - 1];
+                handler.apply(*this, *static_cast<mpv_event_property*>(e.data));
             }
             return;
         }

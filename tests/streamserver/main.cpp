@@ -26,6 +26,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -326,6 +327,8 @@ int main(int argc, char** argv) {
     }
     g_opt.icyTitle = charset == "gbk" ? ToGbk(title) : title;
 
+    // A test that dies must not leave its server behind.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     ::signal(SIGPIPE, SIG_IGN);
     g_logFd = ::open(g_opt.log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (g_logFd < 0) {
