@@ -4,6 +4,9 @@
 
 #include <QElapsedTimer>
 #include <QMetaObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QObject>
 #include <QTimer>
 #include <algorithm>
@@ -16,6 +19,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/asx.h"
 #include "platform/media_player.h"
 #include "platform/mpv_player_private.h"
 
@@ -27,6 +31,9 @@ constexpr int kDefaultReconnectMs = 1000;
 // A stream that played this long before dropping gets a fresh round of reconnects.
 constexpr qint64 kSteadyPlayMs = 15000;
 constexpr int64_t kNoEntry = std::numeric_limits<int64_t>::max();
+// An ASX playlist is a small text; anything longer is not one.
+constexpr qint64 kMaxPlaylistBytes = 64 * 1024;
+constexpr int kPlaylistTimeoutMs = 10000;
 
 struct MpvDestroy {
     void operator()(mpv_handle* h) const { mpv_terminate_destroy(h); }
@@ -88,6 +95,13 @@ std::string Lower(std::string s) {
     return s;
 }
 
+bool NotAStream(int error, const std::deque<std::string>& log) {
+    return error == MPV_ERROR_UNKNOWN_FORMAT || error == MPV_ERROR_NOTHING_TO_PLAY ||
+           std::any_of(log.begin(), log.end(), [](const std::string& l) {
+               return l.find("recognize file format") != std::string::npos;
+           });
+}
+
 // Why a link could not be opened, from mpv's error and the warnings logged while opening it.
 Text FailureText(int error, const std::deque<std::string>& log) {
     auto logged = [&](const char* what) {
@@ -105,8 +119,7 @@ Text FailureText(int error, const std::deque<std::string>& log) {
         reason = "服务器上没有这个电台";
     } else if (logged("http error") || logged("server returned")) {
         reason = "服务器返回了错误";
-    } else if (error == MPV_ERROR_UNKNOWN_FORMAT || error == MPV_ERROR_NOTHING_TO_PLAY ||
-               logged("recognize file format")) {
+    } else if (NotAStream(error, log)) {
         reason = "这不是音频流";
     }
     return Gbk(std::string("无法播放：") + reason);
@@ -144,6 +157,8 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     void onEvent(const mpv_event& e);
     void settle(const mpv_event_end_file& end);
     void load(bool secondTry);
+    void start(const std::string& url);
+    void fetchPlaylist(int error);
     void retryLater();
     [[nodiscard]] bool moreEntriesAfter(int64_t id) const;
     [[nodiscard]] bool unexpectedEnd(int reason) const;
@@ -179,6 +194,9 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     QTimer retry_;
     std::deque<std::string> log_;              // lower-cased warnings of the current load
     std::optional<mpv_event_end_file> ended_;  // the current load's end, judged after draining
+    QNetworkAccessManager* net_ = nullptr;     // made on the first ASX playlist
+    bool playlistTried_ = false;               // this load's link was fetched as an ASX playlist
+    int generation_ = 0;  // bumped by every load and stop; late replies are dropped
 };
 
 const PropertyHandler Core::kProperties[] = {
@@ -252,6 +270,7 @@ void Core::Wakeup(void* self) {
 void Core::shutdown() {
     notify = nullptr;
     retry_.stop();
+    ++generation_;
     if (!h_)
         return;
     mpv_set_wakeup_callback(h_.get(), nullptr, nullptr);
@@ -353,6 +372,13 @@ void Core::settle(const mpv_event_end_file& end) {
     if (end.reason == MPV_END_FILE_REASON_ERROR && moreEntriesAfter(end.playlist_entry_id)) {
         return;  // mpv goes on with the playlist's next entry
     }
+    const std::string url = Utf8(link_);
+    if (end.reason == MPV_END_FILE_REASON_ERROR && !played_ && !playlistTried_ &&
+        NotAStream(end.error, log_) &&
+        (HasPrefixNoCase(url, "http://") || HasPrefixNoCase(url, "https://"))) {
+        fetchPlaylist(end.error);  // mpv cannot read it: it may be an ASX playlist
+        return;
+    }
     const bool unexpected = unexpectedEnd(end.reason);
     if ((played_ || attempt_ > 0) && unexpected) {
         retryLater();
@@ -387,13 +413,54 @@ void Core::retryLater() {
 }
 
 void Core::load(bool secondTry) {
-    retry_.stop();
-    if (!h_)
-        return;
     std::string url = Utf8(link_);
     mms_ = !secondTry && HasPrefixNoCase(url, "mms://");
     if (HasPrefixNoCase(url, "mms://"))
         url = (secondTry ? "mmst://" : "mmsh://") + url.substr(6);
+    playlistTried_ = false;
+    start(url);
+}
+
+void Core::fetchPlaylist(int error) {
+    playlistTried_ = true;
+    if (!net_)
+        net_ = new QNetworkAccessManager(this);
+    QNetworkRequest request(QUrl(QString::fromStdString(Utf8(link_))));
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Quorvin/1.0"));
+    request.setTransferTimeout(kPlaylistTimeoutMs);
+    QNetworkReply* reply = net_->get(request);
+    auto body = std::make_shared<std::string>();
+    QObject::connect(reply, &QNetworkReply::readyRead, this, [reply, body] {
+        const QByteArray more =
+            reply->read(kMaxPlaylistBytes + 1 - static_cast<qint64>(body->size()));
+        body->append(more.constData(), static_cast<size_t>(more.size()));
+        if (static_cast<qint64>(body->size()) > kMaxPlaylistBytes)
+            reply->abort();  // a stream of some kind, not a playlist
+    });
+    const int generation = generation_;
+    QObject::connect(reply, &QNetworkReply::finished, this, [this, reply, body, generation, error] {
+        reply->deleteLater();
+        if (generation != generation_ || !h_)
+            return;  // stopped or given another link meanwhile
+        const std::vector<std::string> refs =
+            static_cast<qint64>(body->size()) <= kMaxPlaylistBytes && LooksLikeAsx(*body)
+                ? AsxReferences(*body)
+                : std::vector<std::string>();
+        if (!refs.empty()) {
+            start(AsxAsMemoryPlaylist(refs));
+            return;
+        }
+        failure_ = FailureText(error, log_);
+        phase_ = Phase::Failed;
+        refresh();
+    });
+}
+
+void Core::start(const std::string& url) {
+    retry_.stop();
+    ++generation_;
+    if (!h_)
+        return;
     coreIdle_ = true;
     pausedForCache_ = false;
     bufferPercent_ = -1;
@@ -436,6 +503,7 @@ void Core::setURL(const Text& link) {
         return;
     }
     retry_.stop();
+    ++generation_;
     minId_ = kNoEntry;
     if (h_) {
         const char* args[] = {"stop", nullptr};
@@ -458,6 +526,7 @@ void Core::stop() {
     if (!h_)
         return;
     retry_.stop();
+    ++generation_;
     attempt_ = 0;
     minId_ = kNoEntry;
     const char* args[] = {"stop", nullptr};

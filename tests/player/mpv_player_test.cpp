@@ -189,13 +189,14 @@ TEST_F(PlayerTest, StreamTitleInGbkOrUtf8) {
 
 TEST_F(PlayerTest, PlaylistsLeadToTheirStream) {
     StreamServer server;
-    for (const char* kind : {"pls", "m3u"}) {
+    for (const char* kind : {"pls", "m3u", "asx"}) {
         SCOPED_TRACE(kind);
         const std::string path = std::string("/") + kind + "/listed-" + kind;
         player->setURL(server.url(path));
         ASSERT_TRUE(WaitFor("正在播放")) << Shown();
-        EXPECT_EQ(server.count("GET " + path), 1);
-        EXPECT_EQ(server.count(std::string("GET /listed-") + kind), 1);
+        EXPECT_EQ(server.count("GET " + path), kind == std::string("asx") ? 2 : 1);
+        const std::string entry = std::string("GET /listed-") + kind;
+        EXPECT_EQ(server.count(kind == std::string("asx") ? entry + "?a=1&b=2" : entry), 1);
         EXPECT_EQ(player->URL(), server.url(path));
     }
 }

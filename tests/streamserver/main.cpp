@@ -20,6 +20,7 @@
 //   /html...        a text/html page, not a stream
 //   /pls/REST       a .pls playlist whose one entry is http://<host>/REST
 //   /m3u/REST       an .m3u playlist whose one entry is http://<host>/REST
+//   /asx/REST       an ASX playlist whose one entry is http://<host>/REST?a=1&b=2
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <iconv.h>
@@ -220,11 +221,22 @@ void ServeFile(int fd) {
                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
 }
 
-void ServePlaylist(int fd, const std::string& host, const std::string& rest, bool pls) {
+void ServePlaylist(int fd, const std::string& host, const std::string& rest,
+                   const std::string& kind) {
     std::string entry = "http://" + host + "/" + rest;
-    std::string body = pls ? "[playlist]\nNumberOfEntries=1\nFile1=" + entry + "\nTitle1=test\n"
-                           : "#EXTM3U\n#EXTINF:-1,test\n" + entry + "\n";
-    std::string type = pls ? "audio/x-scpls" : "audio/x-mpegurl";
+    std::string body, type;
+    if (kind == "pls") {
+        body = "[playlist]\nNumberOfEntries=1\nFile1=" + entry + "\nTitle1=test\n";
+        type = "audio/x-scpls";
+    } else if (kind == "m3u") {
+        body = "#EXTM3U\n#EXTINF:-1,test\n" + entry + "\n";
+        type = "audio/x-mpegurl";
+    } else {
+        // As Windows Media servers write them: upper-case tags, an entity in the address.
+        body = "<ASX Version=\"3.0\">\r\n<Title>test</Title>\r\n<Entry>\r\n<Ref HREF=\"" + entry +
+               "?a=1&amp;b=2\" />\r\n</Entry>\r\n</ASX>\r\n";
+        type = "video/x-ms-asf";
+    }
     SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: " +
                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
 }
@@ -282,8 +294,9 @@ void Serve(int fd) {
                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
     } else if (StartsWith(path, "/file")) {
         ServeFile(fd);
-    } else if (StartsWith(path, "/pls/") || StartsWith(path, "/m3u/")) {
-        ServePlaylist(fd, host, path.substr(5), StartsWith(path, "/pls/"));
+    } else if (StartsWith(path, "/pls/") || StartsWith(path, "/m3u/") ||
+               StartsWith(path, "/asx/")) {
+        ServePlaylist(fd, host, path.substr(5), path.substr(1, 3));
     } else {
         ServeStream(fd, path, wantsIcy);
     }
