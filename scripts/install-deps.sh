@@ -10,6 +10,8 @@ packages=(
   fonts-noto-cjk
   libgtest-dev
   mpv xvfb xauth xdotool trayer x11-utils
+  # end-to-end tests: a window manager to minimise under, and ip for their offline network
+  openbox iproute2
 )
 $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${packages[@]}"

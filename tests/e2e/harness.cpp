@@ -1,0 +1,583 @@
+#include "tests/e2e/harness.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <array>
+#include <filesystem>
+#include <sstream>
+
+#include "platform/text.h"
+#include "tests/database/fixture.h"
+#include "tests/support/support.h"
+
+namespace qv::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+QStringList ToList(const std::vector<std::string>& args) {
+    QStringList out;
+    for (const std::string& a : args) out << QString::fromStdString(a);
+    return out;
+}
+
+QProcessEnvironment WithEntries(QProcessEnvironment env, const std::vector<std::string>& entries) {
+    for (const std::string& e : entries) {
+        const auto eq = e.find('=');
+        if (eq == std::string::npos)
+            continue;
+        env.insert(QString::fromStdString(e.substr(0, eq)),
+                   QString::fromStdString(e.substr(eq + 1)));
+    }
+    return env;
+}
+
+std::string Trimmed(std::string_view s, const char* blanks = " \t\r\n") {
+    const auto b = s.find_first_not_of(blanks);
+    if (b == std::string_view::npos)
+        return {};
+    return std::string(s.substr(b, s.find_last_not_of(blanks) - b + 1));
+}
+
+std::vector<std::string> Lines(const std::string& s) {
+    std::vector<std::string> out;
+    std::istringstream in(s);
+    for (std::string line; std::getline(in, line);) {
+        line = Trimmed(line);
+        if (!line.empty())
+            out.push_back(line);
+    }
+    return out;
+}
+
+std::string Tool(const std::string& relative) {
+    return test::BuildFolder() + "/" + relative;
+}
+
+}  // namespace
+
+RunResult Run(const std::string& program, const std::vector<std::string>& args,
+              const std::vector<std::string>& env, int timeoutMs) {
+    QProcess p;
+    p.setProcessEnvironment(WithEntries(QProcessEnvironment::systemEnvironment(), env));
+    p.start(QString::fromStdString(program), ToList(args));
+    RunResult r;
+    if (!p.waitForStarted(timeoutMs))
+        return r;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return r;
+    }
+    r.out = p.readAllStandardOutput().toStdString();
+    if (p.exitStatus() == QProcess::NormalExit)
+        r.code = p.exitCode();
+    return r;
+}
+
+bool Poll(const std::function<bool()>& done, int timeoutMs, int stepMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QThread::msleep(static_cast<unsigned long>(stepMs));
+    }
+    return true;
+}
+
+// ---- Child ----
+
+Child::~Child() {
+    stop();
+}
+
+bool Child::start(const std::string& program, const std::vector<std::string>& args,
+                  const QProcessEnvironment& env, const std::string& workdir,
+                  const std::string& logFile, bool readOutput) {
+    stop();
+    p_ = std::make_unique<QProcess>();
+    logFile_ = logFile;
+    p_->setProcessEnvironment(env);
+    p_->setWorkingDirectory(QString::fromStdString(workdir));
+    p_->setStandardErrorFile(QString::fromStdString(logFile), QIODevice::Append);
+    if (!readOutput)
+        p_->setStandardOutputFile(QString::fromStdString(logFile), QIODevice::Append);
+    p_->start(QString::fromStdString(program), ToList(args));
+    return p_->waitForStarted(5000);
+}
+
+qint64 Child::pid() const {
+    return p_ ? p_->processId() : 0;
+}
+
+bool Child::running() const {
+    return p_ && p_->state() != QProcess::NotRunning;
+}
+
+std::optional<int> Child::waitForExit(int timeoutMs) {
+    if (!p_)
+        return std::nullopt;
+    if (p_->state() != QProcess::NotRunning && !p_->waitForFinished(timeoutMs))
+        return std::nullopt;
+    if (p_->exitStatus() != QProcess::NormalExit)
+        return std::nullopt;
+    return p_->exitCode();
+}
+
+std::optional<std::string> Child::readLine(int timeoutMs) {
+    if (!p_)
+        return std::nullopt;
+    QElapsedTimer t;
+    t.start();
+    while (!p_->canReadLine()) {
+        const int left = timeoutMs - static_cast<int>(t.elapsed());
+        if (left <= 0 || (!p_->waitForReadyRead(left) && !p_->canReadLine()))
+            return std::nullopt;
+    }
+    return Trimmed(p_->readLine().toStdString());
+}
+
+std::string Child::log() const {
+    return logFile_.empty() ? std::string() : test::ReadFile(logFile_);
+}
+
+void Child::stop() {
+    if (!p_)
+        return;
+    if (p_->state() != QProcess::NotRunning) {
+        p_->terminate();
+        if (!p_->waitForFinished(3000)) {
+            p_->kill();
+            p_->waitForFinished(3000);
+        }
+    }
+    p_.reset();
+}
+
+// ---- Display ----
+
+Display::Display(bool windowManager) : folder_(test::NewFolder("display")) {
+    const QProcessEnvironment base = QProcessEnvironment::systemEnvironment();
+    // -displayfd 1: Xvfb picks a free display and writes its number on stdout once it listens,
+    // so parallel test processes never race for a number.
+    if (!xvfb_.start("Xvfb",
+                     {"-displayfd", "1", "-screen", "0",
+                      std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24", "-br",
+                      "-nolisten", "tcp", "-ac", "-noreset"},
+                     base, folder_, folder_ + "/xvfb.log", true)) {
+        why_ = "Xvfb did not start";
+        return;
+    }
+    const auto number = xvfb_.readLine(20000);
+    if (!number || number->empty()) {
+        why_ = "Xvfb gave no display number: " + xvfb_.log();
+        return;
+    }
+    name_ = ":" + *number;
+    QProcessEnvironment env = WithEntries(base, {"DISPLAY=" + name_, "HOME=" + folder_});
+    if (windowManager) {
+        if (!wm_.start("openbox", {"--sm-disable"}, env, folder_, folder_ + "/openbox.log")) {
+            why_ = "openbox did not start";
+            return;
+        }
+        // openbox names its check window on the root once it manages the screen.
+        if (!Poll(
+                [&] {
+                    return Run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}, {"DISPLAY=" + name_})
+                               .out.find("window id") != std::string::npos;
+                },
+                20000)) {
+            why_ = "openbox did not take the screen: " + wm_.log();
+            return;
+        }
+    }
+    if (!trayer_.start("trayer",
+                       {"--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width",
+                        "120", "--heighttype", "pixel", "--height", "24", "--SetDockType", "false",
+                        "--SetPartialStrut", "false"},
+                       env, folder_, folder_ + "/trayer.log")) {
+        why_ = "trayer did not start";
+        return;
+    }
+    ok_ = Poll([&] { return !Lines(xdotool({"search", "--class", "trayer"}).out).empty(); }, 20000);
+    if (!ok_)
+        why_ = "trayer did not show: " + trayer_.log();
+}
+
+RunResult Display::xdotool(const std::vector<std::string>& args) const {
+    return Run("xdotool", args, {"DISPLAY=" + name_}, 10000);
+}
+
+QImage Display::grab() const {
+    static int counter = 0;
+    const std::string out = folder_ + "/grab-" + std::to_string(++counter) + ".png";
+    const RunResult r = Run(Tool("tests/e2e/qv-xgrab"), {out}, {"DISPLAY=" + name_}, 15000);
+    if (r.code != 0)
+        return {};
+    QImage img(QString::fromStdString(out));
+    fs::remove(out);
+    return img.convertToFormat(QImage::Format_RGB32);
+}
+
+std::string Display::keep(const QImage& image, const std::string& name) const {
+    const std::string path = folder_ + "/" + name + ".png";
+    image.save(QString::fromStdString(path), "PNG");
+    return path;
+}
+
+void Display::movePointer(int x, int y) const {
+    // xdotool's --sync waits for the pointer to move, forever when it is already there.
+    const std::string at = Trimmed(xdotool({"getmouselocation", "--shell"}).out);
+    if (at.rfind("X=" + std::to_string(x) + "\nY=" + std::to_string(y) + "\n", 0) == 0)
+        return;
+    xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y)});
+}
+
+void Display::parkPointer() const {
+    movePointer(kWidth - 1, 0);
+}
+
+std::string Display::wmState(const std::string& window) const {
+    const std::string out = Run("xprop", {"-id", window, "WM_STATE"}, {"DISPLAY=" + name_}).out;
+    const std::string tag = "window state: ";
+    const auto at = out.find(tag);
+    if (at == std::string::npos)
+        return {};
+    return Trimmed(out.substr(at + tag.size(), out.find('\n', at) - at - tag.size()));
+}
+
+bool Display::isDialog(const std::string& window) const {
+    return Run("xprop", {"-id", window, "_NET_WM_WINDOW_TYPE"}, {"DISPLAY=" + name_})
+               .out.find("_NET_WM_WINDOW_TYPE_DIALOG") != std::string::npos;
+}
+
+std::string Display::focus() const {
+    return Trimmed(xdotool({"getwindowfocus"}).out);
+}
+
+bool Display::viewable(const std::string& window) const {
+    return Run("xwininfo", {"-id", window}, {"DISPLAY=" + name_}).out.find("IsViewable") !=
+           std::string::npos;
+}
+
+namespace {
+
+std::array<std::unique_ptr<Display>, 2>& Displays() {
+    static std::array<std::unique_ptr<Display>, 2> displays;
+    return displays;
+}
+
+// Ends the shared displays while the test process's Qt still stands.
+class DisplayCleanup final : public ::testing::Environment {
+  public:
+    void TearDown() override {
+        for (auto& d : Displays()) d.reset();
+    }
+};
+[[maybe_unused]] ::testing::Environment* const kCleanup =
+    ::testing::AddGlobalTestEnvironment(new DisplayCleanup);
+
+}  // namespace
+
+const Display& SharedDisplay(bool windowManager) {
+    auto& d = Displays()[windowManager ? 1 : 0];
+    if (!d)
+        d = std::make_unique<Display>(windowManager);
+    return *d;
+}
+
+// ---- StreamServer ----
+
+bool CanIsolateNetwork() {
+    static const bool can = [] {
+        // Make a namespace the way the server does, and join it the way programs do.
+        const std::string folder = test::NewFolder("netns-check");
+        Child holder;
+        if (!holder.start("unshare",
+                          {"--map-root-user", "--net", "sh", "-c",
+                           "ip link set lo up && echo up && exec sleep 60"},
+                          QProcessEnvironment::systemEnvironment(), folder, folder + "/log",
+                          true) ||
+            holder.readLine(10000) != "up") {
+            return false;
+        }
+        return Run("nsenter", {"--target", std::to_string(holder.pid()), "--user", "--net",
+                               "--preserve-credentials", "true"})
+                   .code == 0;
+    }();
+    return can;
+}
+
+StreamServer::StreamServer() {
+    const std::string folder = test::NewFolder("server");
+    log_ = folder + "/requests.log";
+    const std::string server = Tool("tests/streamserver/qv-streamserver");
+    const std::vector<std::string> serverArgs = {"--port", "0", "--log", log_};
+    isolated_ = CanIsolateNetwork();
+    bool started = false;
+    if (isolated_) {
+        // The shell brings the namespace's loopback up, then becomes the server (same pid), so
+        // programs can join the namespace through the server's pid.
+        std::vector<std::string> args = {"--map-root-user",
+                                         "--net",
+                                         "sh",
+                                         "-c",
+                                         "ip link set lo up && exec \"$0\" \"$@\"",
+                                         server};
+        args.insert(args.end(), serverArgs.begin(), serverArgs.end());
+        started = child_.start("unshare", args, QProcessEnvironment::systemEnvironment(), folder,
+                               folder + "/server.log", true);
+    } else {
+        started = child_.start(server, serverArgs, QProcessEnvironment::systemEnvironment(), folder,
+                               folder + "/server.log", true);
+    }
+    if (!started)
+        return;
+    const auto line = child_.readLine(10000);
+    if (line && line->rfind("PORT ", 0) == 0)
+        port_ = std::stoi(line->substr(5));
+}
+
+std::string StreamServer::link(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::vector<std::string> StreamServer::requests() const {
+    return Lines(test::ReadFile(log_));
+}
+
+std::string StreamServer::waitForNext(size_t from, int timeoutMs) const {
+    std::string next;
+    Poll(
+        [&] {
+            const auto all = requests();
+            if (all.size() > from)
+                next = all[from];
+            return !next.empty();
+        },
+        timeoutMs);
+    return next;
+}
+
+// ---- Program ----
+
+Program::Program(const Display& display, const StreamServer& server)
+    : display_(display), server_(server), folder_(test::NewFolder("program")) {
+    fs::copy_file(test::BuildFolder() + "/quorvin/quorvin", file("quorvin"));
+    for (const char* sub : {"/home", "/cache", "/config", "/data", "/runtime"}) {
+        fs::create_directories(folder_ + sub);
+    }
+    fs::permissions(folder_ + "/runtime", fs::perms::owner_all);
+}
+
+bool Program::start(const std::vector<std::string>& env) {
+    window_.clear();
+    titles_.clear();
+    QProcessEnvironment e =
+        WithEntries(QProcessEnvironment::systemEnvironment(),
+                    {"DISPLAY=" + display_.name(), "QT_QPA_PLATFORM=xcb", "QUORVIN_AO=null",
+                     "HOME=" + folder_ + "/home", "XDG_CACHE_HOME=" + folder_ + "/cache",
+                     "XDG_CONFIG_HOME=" + folder_ + "/config", "XDG_DATA_HOME=" + folder_ + "/data",
+                     "XDG_RUNTIME_DIR=" + folder_ + "/runtime"});
+    // No session bus: the icon goes to trayer by XEmbed, and nothing reaches the user's desktop.
+    // No scaling: the tests compare pixels one for one.
+    for (const char* name :
+         {"DBUS_SESSION_BUS_ADDRESS", "WAYLAND_DISPLAY", "QT_QPA_PLATFORMTHEME", "QT_SCALE_FACTOR",
+          "QT_SCREEN_SCALE_FACTORS", "QT_ENABLE_HIGHDPI_SCALING", "QT_FONT_DPI", "http_proxy",
+          "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "no_proxy", "all_proxy", "ALL_PROXY"}) {
+        e.remove(name);
+    }
+    e = WithEntries(e, env);
+    const std::string program = file("quorvin");
+    if (server_.isolated()) {
+        // nsenter becomes the program (same pid): its windows carry that pid. It keeps the
+        // test's own user, as it must without privileges.
+        const std::string target = std::to_string(server_.pid());
+        return child_.start(
+            "nsenter",
+            {"--target", target, "--user", "--net", "--preserve-credentials", "--", program}, e,
+            folder_, folder_ + "/program.log");
+    }
+    return child_.start(program, {}, e, folder_, folder_ + "/program.log");
+}
+
+std::vector<std::string> Program::visibleWindows() const {
+    const std::string tray = trayIcon();
+    std::vector<std::string> out;
+    for (const std::string& w :
+         Lines(display_.xdotool({"search", "--onlyvisible", "--pid", std::to_string(child_.pid())})
+                   .out)) {
+        if (w != tray)
+            out.push_back(w);
+    }
+    return out;
+}
+
+std::string Program::trayIcon() const {
+    for (const std::string& w :
+         Lines(display_.xdotool({"search", "--pid", std::to_string(child_.pid())}).out)) {
+        const auto g = geometry(w);
+        if (g && g->width > 1 && g->width <= 64 && g->height <= 64 &&
+            Trimmed(display_.xdotool({"getwindowname", w}).out) == "Quorvin") {
+            return w;
+        }
+    }
+    return {};
+}
+
+std::string Program::waitForWindow(int timeoutMs) {
+    Poll(
+        [&] {
+            for (const std::string& w : visibleWindows()) {
+                const auto g = geometry(w);
+                if (g && g->width == 346 && g->height == 507) {
+                    window_ = w;
+                    return true;
+                }
+            }
+            return !child_.running();
+        },
+        timeoutMs, 100);
+    return window_;
+}
+
+std::optional<Geometry> Program::geometry(const std::string& window) const {
+    const std::string w = window.empty() ? window_ : window;
+    if (w.empty())
+        return std::nullopt;
+    const RunResult r = display_.xdotool({"getwindowgeometry", "--shell", w});
+    if (r.code != 0)
+        return std::nullopt;
+    Geometry g;
+    int seen = 0;
+    for (const std::string& line : Lines(r.out)) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos)
+            continue;
+        const std::string k = line.substr(0, eq);
+        const int v = std::stoi(line.substr(eq + 1));
+        if (k == "X")
+            g.x = v, ++seen;
+        if (k == "Y")
+            g.y = v, ++seen;
+        if (k == "WIDTH")
+            g.width = v, ++seen;
+        if (k == "HEIGHT")
+            g.height = v, ++seen;
+    }
+    if (seen != 4)
+        return std::nullopt;
+    return g;
+}
+
+std::string Program::title() const {
+    if (window_.empty())
+        return {};
+    return Trimmed(display_.xdotool({"getwindowname", window_}).out, "\r\n");
+}
+
+bool Program::waitForTitle(const std::string& prefix, int timeoutMs) {
+    return Poll(
+        [&] {
+            const std::string t = title();
+            if (titles_.empty() || titles_.back() != t)
+                titles_.push_back(t);
+            return t.rfind(prefix, 0) == 0;
+        },
+        timeoutMs);
+}
+
+std::string Program::titlesSeen() const {
+    std::string out;
+    for (const std::string& t : titles_) out += "\"" + t + "\" ";
+    return out;
+}
+
+void Program::click(int x, int y, const std::string& window) const {
+    const auto g = geometry(window);
+    if (!g)
+        return;
+    display_.movePointer(g->x + x, g->y + y);
+    display_.xdotool({"click", "1"});
+}
+
+bool Program::move(int x, int y) const {
+    display_.xdotool({"windowmove", window_, std::to_string(x), std::to_string(y)});
+    return Poll(
+        [&] {
+            const auto g = geometry();
+            return g && g->x == x && g->y == y;
+        },
+        10000);
+}
+
+QImage Program::shot() const {
+    const auto g = geometry();
+    const QImage screen = display_.grab();
+    if (!g || screen.isNull())
+        return {};
+    return screen.copy(g->x, g->y, 346, 507);
+}
+
+std::string Program::waitForLook(const std::function<std::string(const QImage&)>& check,
+                                 int timeoutMs) const {
+    QImage last;
+    std::string complaint;
+    const bool fine = Poll(
+        [&] {
+            last = shot();
+            complaint = last.isNull() ? "no picture of the window" : check(last);
+            return complaint.empty();
+        },
+        timeoutMs, 100);
+    if (fine)
+        return {};
+    static int counter = 0;
+    return complaint +
+           " (last grab: " + display_.keep(last, "window-" + std::to_string(++counter)) +
+           "; QV_KEEP_TEMP=1 keeps it)";
+}
+
+std::optional<int> Program::close() {
+    click(305, 11);
+    return waitForExit();
+}
+
+std::optional<int> Program::waitForExit(int timeoutMs) {
+    return child_.waitForExit(timeoutMs);
+}
+
+void WriteCatalogue(const Program& program, const StreamServer& server,
+                    const std::vector<Station>& stations) {
+    std::vector<test::Row> rows;
+    for (const Station& s : stations) rows.push_back({s.name, s.province, server.link(s.path)});
+    test::MakeCatalogue(program.file("mmsDT.dll"), rows);
+}
+
+void WriteSettings(const Program& program, const std::string& utf8) {
+    test::WriteFile(program.settingsFile(), Gbk(utf8));
+}
+
+std::optional<std::string> IniValue(const std::string& bytes, const std::string& section,
+                                    const std::string& key) {
+    const Text wantSection = Gbk(section);
+    const Text wantKey = Gbk(key);
+    bool inSection = false;
+    std::istringstream in(bytes);
+    for (std::string line; std::getline(in, line);) {
+        const std::string l = Trimmed(line, " \t\r");
+        if (!l.empty() && l.front() == '[' && l.back() == ']') {
+            inSection = Trimmed(l.substr(1, l.size() - 2), " \t") == wantSection;
+            continue;
+        }
+        const auto eq = l.find('=');
+        if (inSection && eq != std::string::npos && Trimmed(l.substr(0, eq), " \t") == wantKey)
+            return Utf8(Trimmed(l.substr(eq + 1), " \t"));
+    }
+    return std::nullopt;
+}
+
+}  // namespace qv::e2e
