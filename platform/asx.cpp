@@ -124,9 +124,8 @@ std::vector<std::string> AsxReferences(std::string_view body) {
         if (StartsWithNoCase(href, "mms://"))
             href = "mmsh://" + href.substr(6);
         // One address per line in the playlist: no control byte may break it up or cut it.
-        const bool clean = std::none_of(href.begin(), href.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 0x20;
-        });
+        const bool clean = std::none_of(
+            href.begin(), href.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
         if (!href.empty() && clean)
             refs.push_back(href);
         i = end;

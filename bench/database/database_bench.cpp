@@ -1,5 +1,7 @@
 // Times the database side of the station list: open, the all-stations listing read as the list
-// fill reads it, and one province listing; for generated catalogues and the shipped one.
+// fill reads it, and one province listing; for generated catalogues and the shipped one. Also the
+// heap the all-stations listing holds, which must grow no faster than the catalogue.
+#include <malloc.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 
@@ -29,7 +31,8 @@ const char* const kProvinces[] = {"北京",   "天津", "河北", "山西", "内
 const char* const kWords[] = {"新闻", "音乐", "交通", "经济", "文艺", "都市", "故事", "体育",
                               "旅游", "生活", "农村", "戏曲", "之声", "综合", "频率", "调频"};
 
-bool MakeCatalogue(const std::string& path, int n) {
+// n stations in 34 provinces, or all in the first one.
+bool MakeCatalogue(const std::string& path, int n, bool oneProvince = false) {
     std::filesystem::remove(path);
     sqlite3* db = nullptr;
     bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
@@ -43,7 +46,7 @@ bool MakeCatalogue(const std::string& path, int n) {
                    SQLITE_OK;
     std::mt19937 rng(42);
     for (int i = 0; ok && i < n; ++i) {
-        std::string province = kProvinces[rng() % std::size(kProvinces)];
+        std::string province = kProvinces[oneProvince ? 0 : rng() % std::size(kProvinces)];
         std::string name = province + kWords[rng() % std::size(kWords)] +
                            kWords[rng() % std::size(kWords)] + std::to_string(i);
         std::string link = "https://stream.example.org/live/" + std::to_string(i) + "/index.m3u8";
@@ -74,12 +77,27 @@ int ReadListing(qv::RecordSet& rs) {
     return count;
 }
 
-void Measure(const char* label, const std::string& path) {
+// Bytes in use on the heap, the blocks malloc maps on their own included.
+double HeapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return static_cast<double>(m.uordblks + m.hblkhd);
+}
+
+struct Listing {
+    int all = 0;
+    double allMs = -1;
+    double provinceMs = -1;
+    double heldBytes = 0;  // heap the all-stations listing holds
+};
+
+Listing Measure(const char* label, const std::string& path, const char* provinceName = "广东") {
+    Listing l;
+    const double heapBefore = HeapInUse();
     auto t0 = Clock::now();
     qv::DbConnection conn;
     if (qv::OpenConnection(conn, qv::Gbk(path), "") == 0) {
         std::printf("%-22s cannot open %s\n", label, path.c_str());
-        return;
+        return l;
     }
     double open = Ms(t0);
     qv::RecordSet rs;
@@ -88,16 +106,24 @@ void Measure(const char* label, const std::string& path) {
     qv::OpenRecordSetTable(rs, "radio", qv::Gbk("省份 ASC"));
     int all = ReadListing(rs);
     double allMs = Ms(t1);
+    const double held = HeapInUse() - heapBefore;
     auto t2 = Clock::now();
     qv::OpenRecordSetQuery(rs,
                            qv::Gbk("select * from radio where 省份 like  '%") +
-                               qv::EscapeSqlText(qv::Gbk("广东")) +
+                               qv::EscapeSqlText(qv::Gbk(provinceName)) +
                                qv::Gbk("%'order by 电台名称 ASC"),
                            1);
     int one = ReadListing(rs);
     double oneMs = Ms(t2);
-    std::printf("%-22s open %7.2f ms  all %7d rows %8.2f ms  province %6d rows %7.2f ms\n", label,
-                open, all, allMs, one, oneMs);
+    std::printf(
+        "%-22s open %7.2f ms  all %7d rows %8.2f ms  province %6d rows %7.2f ms  held %6.1f MB\n",
+        label, open, all, allMs, one, oneMs, held / (1024.0 * 1024.0));
+    return {all, allMs, oneMs, held};
+}
+
+void Goal(const char* what, double value, double limit, const char* unit) {
+    std::printf("  goal: %-44s %9.2f %s < %g %s  %s\n", what, value, unit, limit, unit,
+                value >= 0 && value < limit ? "PASS" : "MISS");
 }
 
 }  // namespace
@@ -107,16 +133,31 @@ int main() {
     std::string folder = std::string(base && *base ? base : "/tmp") + "/quorvin-bench-XXXXXX";
     if (!mkdtemp(folder.data()))
         return 1;
+    std::vector<Listing> sizes;
     for (int n : {1000, 10000, 100000}) {
         std::string path = folder + "/catalogue-" + std::to_string(n) + ".dll";
         if (!MakeCatalogue(path, n)) {
             std::printf("cannot make %s\n", path.c_str());
-            continue;
+            break;
         }
-        Measure((std::to_string(n) + " stations").c_str(), path);
+        sizes.push_back(Measure((std::to_string(n) + " stations").c_str(), path));
     }
+    const std::string onePath = folder + "/one-province.dll";
+    Listing one;
+    if (MakeCatalogue(onePath, 10000, true))
+        one = Measure("10000 in one province", onePath, kProvinces[0]);
     Measure("shipped mmsDT.dll", std::string(QV_PROGRAM_DIR) + "/mmsDT.dll");
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
+    if (sizes.size() != 3)
+        return 1;
+    Goal("all-stations listing of 10,000", sizes[1].allMs, 100, "ms");
+    Goal("province listing of 10,000", one.provinceMs, 50, "ms");
+    // Linear: a further station costs the same from 10,000 to 100,000 as from 1,000 to 10,000.
+    const double low = (sizes[1].heldBytes - sizes[0].heldBytes) / (sizes[1].all - sizes[0].all);
+    const double high = (sizes[2].heldBytes - sizes[1].heldBytes) / (sizes[2].all - sizes[1].all);
+    std::printf("  memory per further station: 1,000-10,000 %.0f B, 10,000-100,000 %.0f B\n", low,
+                high);
+    Goal("memory per station, upper / lower range", low > 0 ? high / low : -1, 1.25, "x");
     return 0;
 }
