@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # ./build.sh run   installs what is needed, builds, and starts the player from its folder
 # ./build.sh test  installs what is needed, builds, and runs every test
-# ./build.sh asan  the unit tests under AddressSanitizer and UBSan
+# ./build.sh asan  the unit, widget and player tests under AddressSanitizer and UBSan
 set -euo pipefail
 cd "$(dirname "$0")"
 what=${1:-run}
