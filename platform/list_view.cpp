@@ -70,7 +70,7 @@ void ListView::setRowIcons(const Bytes& group) {
         QImage img = DecodePicture(b);
         // The ground the group marks see-through is stored white: let the background show.
         img = img.convertToFormat(QImage::Format_ARGB32);
-        icons_.push_back(img);
+        icons_.emplace_back(QPixmap::fromImage(img));
     }
 }
 
@@ -136,7 +136,7 @@ int AddListRow(ListView& list, int position, int picture, int value) {
     QTreeWidget* t = list.view_;
     auto* item = new QTreeWidgetItem();
     if (picture >= 0 && picture < static_cast<int>(list.icons_.size())) {
-        item->setIcon(0, QIcon(QPixmap::fromImage(list.icons_[static_cast<size_t>(picture)])));
+        item->setIcon(0, list.icons_[static_cast<size_t>(picture)]);
     }
     item->setData(0, Qt::UserRole, value);
     int n = t->topLevelItemCount();

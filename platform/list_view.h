@@ -2,6 +2,7 @@
 // The list view in report view: rows of icon and text under columns, one selected row at a time.
 // Its row-chosen event comes from the user alone (a click on a row, or Enter on the selected
 // row), never from SelectListRow, clearing or filling.
+#include <QIcon>
 #include <cstdint>
 
 #include "platform/controls.h"
@@ -40,7 +41,7 @@ class ListView final : public Control {
     QPointer<View> view_;
     bool textBackgroundNone_ = false;
     QString backgroundFile_;
-    std::vector<QImage> icons_;
+    std::vector<QIcon> icons_;  // one shared icon per picture, not one per row
 };
 
 // format 0: left-aligned, 1: right, 2: centred.

@@ -241,6 +241,8 @@ Core::Core() : status_(Fixed("准备就绪")) {
         {"volume", "100"},
         {"volume-max", "100"},
         {"network-timeout", "10"},
+        // A radio never seeks back: keep no played audio, or memory grows for as long as it plays.
+        {"demuxer-max-back-bytes", "0"},
         {"user-agent", "Quorvin/1.0"},
         {"audio-client-name", "quorvin"},
         {"ao", ao && *ao ? ao : nullptr},

@@ -8,10 +8,28 @@
 namespace qv {
 namespace {
 
-std::string Convert(const char* to, const char* from, std::string_view in) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
+// A converter kept open per thread and direction: opening one costs more than most conversions.
+class Converter {
+  public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (ok())
+            iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    [[nodiscard]] bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    [[nodiscard]] iconv_t get() const { return cd_; }
+
+  private:
+    iconv_t cd_;
+};
+
+std::string Convert(const Converter& converter, std::string_view in) {
+    if (!converter.ok())
         return {};
+    iconv_t cd = converter.get();
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // a fresh start after any earlier text
     std::string out;
     out.resize(in.size() * 2 + 16);
     char* src = const_cast<char*>(in.data());
@@ -33,7 +51,6 @@ std::string Convert(const char* to, const char* from, std::string_view in) {
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
-    iconv_close(cd);
     out.resize(used);
     return out;
 }
@@ -51,13 +68,15 @@ bool IsAscii(std::string_view s) {
 Text Gbk(std::string_view utf8) {
     if (IsAscii(utf8))
         return Text(utf8);
-    return Convert("GB18030", "UTF-8", utf8);
+    thread_local const Converter toGbk("GB18030", "UTF-8");
+    return Convert(toGbk, utf8);
 }
 
 std::string Utf8(std::string_view gbk) {
     if (IsAscii(gbk))
         return std::string(gbk);
-    return Convert("UTF-8", "GB18030", gbk);
+    thread_local const Converter toUtf8("UTF-8", "GB18030");
+    return Convert(toUtf8, gbk);
 }
 
 QString ToQString(std::string_view gbk) {
