@@ -12,6 +12,8 @@ packages=(
   mpv xvfb xauth xdotool trayer x11-utils
   # end-to-end tests: a window manager to minimise under, and ip for their offline network
   openbox iproute2
+  # player tests: ffmpeg makes an HLS stream, the form most stations send
+  ffmpeg
 )
 $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${packages[@]}"

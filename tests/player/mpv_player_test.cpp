@@ -201,6 +201,23 @@ TEST_F(PlayerTest, PlaylistsLeadToTheirStream) {
     }
 }
 
+// Most stations stream HLS: a playlist of short AAC segments in MPEG-TS, made here by ffmpeg.
+TEST_F(PlayerTest, HlsStreamPlays) {
+    const std::string folder = test::NewFolder("hls");
+    const std::string make =
+        "ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "
+        "sine=frequency=440:sample_rate=44100:duration=8 -c:a aac -b:a 64k "
+        "-f hls -hls_time 1 -hls_list_size 0 -hls_segment_filename '" +
+        folder + "/seg%d.ts' '" + folder + "/index.m3u8'";
+    ASSERT_EQ(std::system(make.c_str()), 0) << "ffmpeg makes the HLS fixture";
+    StreamServer server({"--files", folder});
+    player->setURL(server.url("/files/index.m3u8"));
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    EXPECT_GE(server.count("GET /files/index.m3u8"), 1);
+    EXPECT_GE(server.count("GET /files/seg0.ts"), 1);
+    EXPECT_FALSE(EverBegan("无法播放"));
+}
+
 TEST_F(PlayerTest, VolumeReachesMpv) {
     auto settings = player->settings();
     const struct {

@@ -1,7 +1,7 @@
 // qv-streamserver: a loopback HTTP radio station for tests.
 //
 //   qv-streamserver --port N --log FILE [--icy-title TEXT] [--icy-charset gbk|utf8]
-//                   [--icy-metaint BYTES]
+//                   [--icy-metaint BYTES] [--files DIR]
 //
 // Binds 127.0.0.1:N (0 picks a free port), prints "PORT <n>" on stdout once listening, and
 // appends "<METHOD> <path>" to FILE for every request (one line each, flushed), so a test can
@@ -21,6 +21,7 @@
 //   /pls/REST       a .pls playlist whose one entry is http://<host>/REST
 //   /m3u/REST       an .m3u playlist whose one entry is http://<host>/REST
 //   /asx/REST       an ASX playlist whose one entry is http://<host>/REST?a=1&b=2
+//   /files/NAME     the file NAME of the --files folder (an HLS playlist and its segments)
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <iconv.h>
@@ -47,6 +48,7 @@ struct Options {
     std::string log;
     std::string icyTitle;  // already in the charset to send
     int metaint = 8000;
+    std::string files;  // the folder /files/NAME serves
 };
 
 Options g_opt;
@@ -221,6 +223,24 @@ void ServeFile(int fd) {
                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
 }
 
+void ServeFolderFile(int fd, const std::string& name) {
+    std::string body;
+    const bool safe = !g_opt.files.empty() && !name.empty() &&
+                      name.find('/') == std::string::npos && name.find("..") == std::string::npos;
+    if (FILE* f = safe ? std::fopen((g_opt.files + "/" + name).c_str(), "rb") : nullptr) {
+        char buf[8192];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) body.append(buf, n);
+        std::fclose(f);
+    } else {
+        SendAll(fd, "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+        return;
+    }
+    const bool playlist = name.size() > 5 && name.compare(name.size() - 5, 5, ".m3u8") == 0;
+    const std::string type = playlist ? "application/vnd.apple.mpegurl" : "video/mp2t";
+    SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: " +
+                    std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+}
+
 void ServePlaylist(int fd, const std::string& host, const std::string& rest,
                    const std::string& kind) {
     std::string entry = "http://" + host + "/" + rest;
@@ -292,6 +312,8 @@ void Serve(int fd) {
         SendAll(fd,
                 "HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+    } else if (StartsWith(path, "/files/")) {
+        ServeFolderFile(fd, path.substr(7));
     } else if (StartsWith(path, "/file")) {
         ServeFile(fd);
     } else if (StartsWith(path, "/pls/") || StartsWith(path, "/m3u/") ||
@@ -307,7 +329,7 @@ void Serve(int fd) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: qv-streamserver --port N --log FILE [--icy-title TEXT] "
-                 "[--icy-charset gbk|utf8] [--icy-metaint BYTES]\n");
+                 "[--icy-charset gbk|utf8] [--icy-metaint BYTES] [--files DIR]\n");
     return 2;
 }
 
@@ -329,6 +351,8 @@ int main(int argc, char** argv) {
             title = v;
         } else if (a == "--icy-charset") {
             charset = v;
+        } else if (a == "--files") {
+            g_opt.files = v;
         } else if (a == "--icy-metaint") {
             g_opt.metaint = std::atoi(v.c_str());
         } else {
