@@ -22,6 +22,7 @@
 #include "platform/asx.h"
 #include "platform/media_player.h"
 #include "platform/mpv_player_private.h"
+#include "platform/utf8.h"
 
 namespace qv {
 namespace {
@@ -48,25 +49,6 @@ const Text& Fixed(const char* utf8) {
             return text;
     }
     return cache.emplace_back(utf8, Gbk(utf8)).second;
-}
-
-bool ValidUtf8(std::string_view s) {
-    for (size_t i = 0; i < s.size();) {
-        auto c = static_cast<unsigned char>(s[i]);
-        size_t extra = c < 0x80                ? 0
-                       : c >= 0xc2 && c < 0xe0 ? 1
-                       : c >= 0xe0 && c < 0xf0 ? 2
-                       : c >= 0xf0 && c < 0xf5 ? 3
-                                               : 9;
-        if (extra > 3 || s.size() - i - 1 < extra)
-            return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80)
-                return false;
-        }
-        i += extra + 1;
-    }
-    return true;
 }
 
 // A stream title as mpv hands it over (raw bytes) -> GBK. Stations send UTF-8 or GBK.

@@ -2,13 +2,12 @@
 #include "app/form.h"
 #include "app/globals.h"
 #include "app/routines.h"
+#include "radio/station_row.h"
 #include "ui/art/artwork.h"
 
 namespace qv {
 namespace {
 
-const Text kLink = Gbk("链接");
-const Text kName = Gbk("电台名称");
 const Text kNamePrefix = Gbk(">>> ");
 const Text kZeroClock = Gbk("00:00:00");
 const Text kPlaying = Gbk("正在播放");
@@ -28,8 +27,8 @@ void TuneToSelectedStation() {
     MoveToRecord(*f.记录集1, row);
     Text link;
     Text name;
-    ReadFieldText(*f.记录集1, kLink, link);
-    ReadFieldText(*f.记录集1, kName, name);
+    ReadFieldText(*f.记录集1, kLinkField, link);
+    ReadFieldText(*f.记录集1, kNameField, name);
     f.透明标签_名称->setCaption(kNamePrefix + name);
     f.播放器1->setURL(link);
     g.playing = 1;

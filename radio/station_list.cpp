@@ -5,6 +5,7 @@
 #include "app/globals.h"
 #include "app/routines.h"
 #include "platform/system.h"
+#include "radio/station_row.h"
 #include "ui/art/artwork.h"
 
 namespace qv {
@@ -12,8 +13,6 @@ namespace {
 
 const Text kDatabaseFile = Gbk("mmsDT.dll");
 const Text kConnectFailed = Gbk("数据库连接失败！！");
-const Text kName = Gbk("电台名称");
-const Text kProvince = Gbk("省份");
 const Text kColumnTitle = Gbk("电台");
 const Text kAllOrder = Gbk("省份 ASC");
 const Text kQueryHead = Gbk("select * from radio where 省份 like  '%");
@@ -55,8 +54,8 @@ void LoadStationList(int filter, const Text& province) {
         Text name;
         Text prov;
         for (int i = 0; i < count; ++i) {
-            ReadFieldText(rs, kName, name);
-            ReadFieldText(rs, kProvince, prov);
+            ReadFieldText(rs, kNameField, name);
+            ReadFieldText(rs, kProvinceField, prov);
             int row = AddListRow(list, -1, kRowPicture, kRowValue);
             SetListCellText(list, row, 0, name);
             if (prov != previous) {
@@ -86,7 +85,7 @@ void LoadStationList(int filter, const Text& province) {
         const int count = RecordCount(rs);
         Text name;
         for (int i = 0; i < count; ++i) {
-            ReadFieldText(rs, kName, name);
+            ReadFieldText(rs, kNameField, name);
             int row = AddListRow(list, -1, kRowPicture, kRowValue);
             SetListCellText(list, row, 0, name);
             MoveToNextRecord(rs);

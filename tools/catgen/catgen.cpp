@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/database_collation.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -29,30 +30,6 @@ struct Source {
     std::vector<std::string> comments;
     std::vector<Station> stations;
 };
-
-bool ValidUtf8(const std::string& s) {
-    for (size_t i = 0; i < s.size();) {
-        auto c = static_cast<unsigned char>(s[i]);
-        size_t n = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            n = 1;
-        } else if ((c & 0xF0) == 0xE0) {
-            n = 2;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            n = 3;
-        } else if (c >= 0x80) {
-            return false;
-        }
-        if (n >= s.size() - i)
-            return false;
-        for (size_t k = 1; k <= n; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        }
-        i += n + 1;
-    }
-    return true;
-}
 
 std::vector<std::string> SplitTabs(const std::string& line) {
     std::vector<std::string> fields;
@@ -90,7 +67,7 @@ bool ReadSource(const std::string& path, Source& out) {
             std::cerr << where << "expected name<TAB>province<TAB>link, found " << f.size()
                       << " fields\n";
             ok = false;
-        } else if (!ValidUtf8(line)) {
+        } else if (!qv::ValidUtf8(line)) {
             std::cerr << where << "not UTF-8\n";
             ok = false;
         } else if (f[0].empty() || f[2].empty()) {
