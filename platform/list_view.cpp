@@ -67,10 +67,7 @@ void ListView::setRowIcons(const Bytes& group) {
         Bytes b = TakePicture(group, i);
         if (b.empty())
             break;
-        QImage img = DecodePicture(b);
-        // The ground the group marks see-through is stored white: let the background show.
-        img = img.convertToFormat(QImage::Format_ARGB32);
-        icons_.emplace_back(QPixmap::fromImage(img));
+        icons_.emplace_back(QPixmap::fromImage(DecodePicture(b)));
     }
 }
 
