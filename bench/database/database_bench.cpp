@@ -2,18 +2,16 @@
 // fill reads it, and one province listing; for generated catalogues and the shipped one. Also the
 // heap the all-stations listing holds, which must grow no faster than the catalogue.
 #include <malloc.h>
-#include <sqlite3.h>
 #include <stdlib.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "bench/playback/support.h"
 #include "platform/database.h"
-#include "platform/database_collation.h"
 
 namespace {
 
@@ -21,45 +19,6 @@ using Clock = std::chrono::steady_clock;
 
 double Ms(Clock::time_point since) {
     return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-const char* const kProvinces[] = {"北京",   "天津", "河北", "山西", "内蒙古", "辽宁", "吉林",
-                                  "黑龙江", "上海", "江苏", "浙江", "安徽",   "福建", "江西",
-                                  "山东",   "河南", "湖北", "湖南", "广东",   "广西", "海南",
-                                  "重庆",   "四川", "贵州", "云南", "西藏",   "陕西", "甘肃",
-                                  "青海",   "宁夏", "新疆", "中央", "港澳台", "海外"};
-const char* const kWords[] = {"新闻", "音乐", "交通", "经济", "文艺", "都市", "故事", "体育",
-                              "旅游", "生活", "农村", "戏曲", "之声", "综合", "频率", "调频"};
-
-// n stations in 34 provinces, or all in the first one.
-bool MakeCatalogue(const std::string& path, int n, bool oneProvince = false) {
-    std::filesystem::remove(path);
-    sqlite3* db = nullptr;
-    bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
-              qv::db::RegisterGbkCollation(db) == SQLITE_OK &&
-              sqlite3_exec(db,
-                           "begin; create table radio(电台名称 TEXT COLLATE gbk, 省份 TEXT COLLATE "
-                           "gbk, 链接 TEXT)",
-                           nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_stmt* insert = nullptr;
-    ok = ok && sqlite3_prepare_v2(db, "insert into radio values(?, ?, ?)", -1, &insert, nullptr) ==
-                   SQLITE_OK;
-    std::mt19937 rng(42);
-    for (int i = 0; ok && i < n; ++i) {
-        std::string province = kProvinces[oneProvince ? 0 : rng() % std::size(kProvinces)];
-        std::string name = province + kWords[rng() % std::size(kWords)] +
-                           kWords[rng() % std::size(kWords)] + std::to_string(i);
-        std::string link = "https://stream.example.org/live/" + std::to_string(i) + "/index.m3u8";
-        sqlite3_bind_text(insert, 1, name.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 2, province.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 3, link.c_str(), -1, SQLITE_TRANSIENT);
-        ok = sqlite3_step(insert) == SQLITE_DONE;
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    ok = ok && sqlite3_exec(db, "commit", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return ok;
 }
 
 // The list fill's reading pattern: count, then count times two reads and a move.
@@ -136,7 +95,7 @@ int main() {
     std::vector<Listing> sizes;
     for (int n : {1000, 10000, 100000}) {
         std::string path = folder + "/catalogue-" + std::to_string(n) + ".dll";
-        if (!MakeCatalogue(path, n)) {
+        if (!qv::bench::MakeCatalogue(path, n)) {
             std::printf("cannot make %s\n", path.c_str());
             break;
         }
@@ -144,8 +103,9 @@ int main() {
     }
     const std::string onePath = folder + "/one-province.dll";
     Listing one;
-    if (MakeCatalogue(onePath, 10000, true))
-        one = Measure("10000 in one province", onePath, kProvinces[0]);
+    const std::string& first = qv::bench::Provinces().front();
+    if (qv::bench::MakeCatalogue(onePath, 10000, first))
+        one = Measure("10000 in one province", onePath, first.c_str());
     Measure("shipped mmsDT.dll", std::string(QV_PROGRAM_DIR) + "/mmsDT.dll");
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);

@@ -236,7 +236,7 @@ const std::vector<std::string>& Provinces() {
     return p;
 }
 
-bool MakeCatalogue(const std::string& path, int n) {
+bool MakeCatalogue(const std::string& path, int n, const std::string& onlyProvince) {
     static const char* const words[] = {"新闻", "音乐", "交通", "经济", "文艺", "都市",
                                         "故事", "体育", "旅游", "生活", "农村", "戏曲",
                                         "之声", "综合", "频率", "调频"};
@@ -254,7 +254,8 @@ bool MakeCatalogue(const std::string& path, int n) {
     std::mt19937 rng(7);
     const auto& provinces = Provinces();
     for (int i = 0; ok && i < n; ++i) {
-        const std::string& province = provinces[rng() % provinces.size()];
+        const std::string& province =
+            onlyProvince.empty() ? provinces[rng() % provinces.size()] : onlyProvince;
         const std::string name = province + words[rng() % std::size(words)] +
                                  words[rng() % std::size(words)] + "广播" + std::to_string(i);
         const std::string link = "http://127.0.0.1:9/live/" + std::to_string(i);

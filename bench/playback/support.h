@@ -63,8 +63,9 @@ class Xvfb final {
     std::string display_;
 };
 
-// A catalogue like the shipped one with n generated stations in 34 provinces, in random order.
-bool MakeCatalogue(const std::string& path, int n);
+// A catalogue like the shipped one with n generated stations in 34 provinces, in random order,
+// or all in `onlyProvince` when it is given.
+bool MakeCatalogue(const std::string& path, int n, const std::string& onlyProvince = {});
 // The 34 province names, UTF-8.
 [[nodiscard]] const std::vector<std::string>& Provinces();
 

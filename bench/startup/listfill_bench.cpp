@@ -5,8 +5,6 @@
 //
 //   quorvin-listfill-bench [runs (default 5)]
 #include <malloc.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QWidget>
@@ -140,32 +138,6 @@ Result Measure(const std::string& label, const std::string& folder, const std::s
     return r;
 }
 
-// A catalogue of n stations all in one province.
-bool MakeOneProvinceCatalogue(const std::string& path, const std::string& province, int n) {
-    const std::string tsv = path + ".tsv";
-    {
-        FILE* rows = std::fopen(tsv.c_str(), "w");
-        if (!rows)
-            return false;
-        for (int i = 0; i < n; ++i) {
-            std::fprintf(rows, "%s电台%d\t%s\thttp://127.0.0.1:9/live/%d\n", province.c_str(), i,
-                         province.c_str(), i);
-        }
-        std::fclose(rows);
-    }
-    int out = -1;  // its report line is not ours to print
-    const pid_t pid = qv::bench::Spawn({QV_CATGEN, tsv, path}, {}, "", &out);
-    if (out >= 0) {
-        char buf[256];
-        while (::read(out, buf, sizeof buf) > 0) {
-        }
-        ::close(out);
-    }
-    int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -193,7 +165,7 @@ int main(int argc, char** argv) {
     }
     const std::string sub = folder + "/one-province";
     std::filesystem::create_directories(sub);
-    if (!MakeOneProvinceCatalogue(sub + "/mmsDT.dll", province, 10000)) {
+    if (!qv::bench::MakeCatalogue(sub + "/mmsDT.dll", 10000, province)) {
         std::printf("cannot make the one-province catalogue\n");
         return 1;
     }
