@@ -1,6 +1,8 @@
 #include "platform/ini.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/ini_format.h"
@@ -18,17 +21,6 @@ namespace {
 // A settings file is a few hundred bytes. Past this the file is not ours to rewrite: reading a
 // part and writing it back would lose the rest.
 constexpr size_t kMaxFileBytes = 16 * 1024 * 1024;
-
-// Callers build paths the Windows way (folder + "\pz.ini"). Backslashes are mapped after the
-// conversion to UTF-8, where a 0x5C byte can no longer be half of a GBK character.
-std::string FileSystemPath(const Text& path) {
-    std::string p = Utf8(path);
-    for (char& c : p) {
-        if (c == '\\')
-            c = '/';
-    }
-    return p;
-}
 
 enum class Outcome { kRead, kMissing, kFailed };
 
@@ -48,6 +40,7 @@ class Fd final {
             ::close(fd_);
     }
     [[nodiscard]] int get() const { return fd_; }
+    [[nodiscard]] int release() { return std::exchange(fd_, -1); }
     // Closes now, so that a failing close (a late write error) is seen.
     [[nodiscard]] bool Close() {
         const int fd = fd_;
@@ -120,17 +113,91 @@ mode_t NewFileMode() {
     return 0666 & ~mask;
 }
 
+struct Place {
+    std::string folder;  // with its trailing '/', or empty for the working folder
+    std::string base;
+};
+
+Place PlaceOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {std::string(), path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+// Temporary siblings are named "." + base + "." + mkostemp's six letters and digits.
+bool IsTemporaryName(std::string_view name, std::string_view base) {
+    const size_t prefix = base.size() + 2;
+    if (name.size() != prefix + 6 || name[0] != '.' || name.substr(1, base.size()) != base ||
+        name[prefix - 1] != '.') {
+        return false;
+    }
+    for (const char c : name.substr(prefix)) {
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
+            return false;
+    }
+    return true;
+}
+
+bool NamesFile(int fd, const std::string& path) {
+    struct stat held {};
+    struct stat named {};
+    return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+// A writer holds an exclusive lock on its temporary file for as long as the file has its name.
+// One that can be locked was left by a write that was killed (or by a version that took no
+// lock): it is removed. One that a running instance is writing stays.
+void RemoveLeftTemporaries(const Place& place) {
+    DIR* dir = ::opendir(place.folder.empty() ? "." : place.folder.c_str());
+    if (dir == nullptr)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!IsTemporaryName(entry->d_name, place.base))
+            continue;
+        const std::string path = place.folder + entry->d_name;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;  // never opened: a device or a FIFO of that name is not ours
+        Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
+        if (fd.get() < 0)
+            continue;
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && NamesFile(fd.get(), path))
+            ::unlink(path.c_str());
+    }
+    ::closedir(dir);
+}
+
+// A new temporary sibling, locked, and named `temp`; -1 when none could be made.
+int NewTemporary(const Place& place, std::string& temp) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        temp = place.folder + "." + place.base + ".XXXXXX";
+        Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
+        if (fd.get() < 0)
+            return -1;
+        // Between mkostemp and the lock, another instance may have taken the file for a leftover
+        // and removed it; then it is no longer ours to write.
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) {
+            if (NamesFile(fd.get(), temp))
+                return fd.release();
+        } else if (errno != EWOULDBLOCK) {
+            return fd.release();  // no locks on this file system: write without one
+        }
+    }
+    return -1;
+}
+
 // Writes a sibling temporary file and renames it over `path`: a crash or a full disk leaves the
 // old file or the new one, never a part. No temporary file is left behind on failure.
 bool ReplaceFile(const std::string& path, const std::string& bytes, mode_t mode) {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp =
-        (slash == std::string::npos ? std::string() : folder) + "." + base + ".XXXXXX";
-    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
+    const Place place = PlaceOf(path);
+    std::string temp;
+    Fd fd(NewTemporary(place, temp));
     if (fd.get() < 0)
         return false;
+    // A second descriptor keeps the lock while the first is closed to see a late write error.
+    const Fd lock(::dup(fd.get()));
     const bool written =
         WriteAll(fd.get(), bytes) && ::fchmod(fd.get(), mode) == 0 && ::fsync(fd.get()) == 0;
     if (!fd.Close() || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
@@ -138,7 +205,8 @@ bool ReplaceFile(const std::string& path, const std::string& bytes, mode_t mode)
         return false;
     }
     // Make the rename itself durable; the new file is in place either way.
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd dir(::open(place.folder.empty() ? "." : place.folder.c_str(),
+                  O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0)
         ::fsync(dir.get());
     return true;
@@ -160,7 +228,7 @@ std::optional<std::string> WriteTarget(const std::string& path) {
 }  // namespace
 
 Text ReadIniValue(const Text& path, const Text& section, const Text& key, const Text& fallback) {
-    const FileBytes file = ReadWhole(FileSystemPath(path));
+    const FileBytes file = ReadWhole(path);
     if (file.outcome != Outcome::kRead)
         return fallback;
     std::optional<std::string> value = ini::FindValue(file.bytes, section, key);
@@ -170,15 +238,19 @@ Text ReadIniValue(const Text& path, const Text& section, const Text& key, const 
 bool WriteIniValue(const Text& path, const Text& section, const Text& key, const Text& value) {
     if (!ini::IsStorableSection(section) || !ini::IsStorableKey(key))
         return false;
-    const std::string fsPath = FileSystemPath(path);
-    if (fsPath.empty() || fsPath.back() == '/')
+    if (path.empty() || path.back() == '/')
         return false;
-    const std::optional<std::string> target = WriteTarget(fsPath);
+    const std::optional<std::string> target = WriteTarget(path);
     if (!target)
         return false;
+    RemoveLeftTemporaries(PlaceOf(*target));
     // A file that exists but cannot be read whole is never replaced: its data would be lost.
     const FileBytes old = ReadWhole(*target);
     if (old.outcome == Outcome::kFailed)
+        return false;
+    // Without its owner's write bit the file was made read-only on purpose, as Windows' read-only
+    // attribute pins it: it stays as it is. (The bit, not access(): root may write anything.)
+    if (old.outcome == Outcome::kRead && (old.mode & S_IWUSR) == 0)
         return false;
     const std::optional<std::string> updated = ini::SetValue(old.bytes, section, key, value);
     if (!updated)

@@ -1,7 +1,10 @@
 #include "platform/ini_format.h"
 
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstddef>
-#include <cstring>
 
 namespace qv::ini {
 namespace {
@@ -72,12 +75,9 @@ size_t LastCloseBracket(std::string_view s, size_t from) {
     return found;
 }
 
+// GB18030's own byte-order mark (U+FEFF), which a GB18030 text may start with.
 size_t BomLength(std::string_view content) {
-    if (content.starts_with("\xEF\xBB\xBF"))
-        return 3;
-    if (content.starts_with("\x84\x31\x95\x33"))
-        return 4;
-    return 0;
+    return content.starts_with("\x84\x31\x95\x33") ? 4 : 0;
 }
 
 enum class Kind { kOther, kSection, kKey };
@@ -185,142 +185,153 @@ bool HasLineBreak(std::string_view s) {
     return s.find_first_of("\r\n") != std::string_view::npos;
 }
 
+bool IsBlankOrControl(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b <= 0x20 || b == 0x7F;
+}
+
+// The same quote mark at both ends, as Windows strips it. A trail byte is never '"' or '\'', so
+// the last byte is a character of its own.
+bool IsQuoted(std::string_view s) {
+    return s.size() >= 2 && (s.front() == '"' || s.front() == '\'') && s.back() == s.front();
+}
+
+// Blanks at the ends would be trimmed, and Windows trims control bytes such as VT, FF and ^Z too.
 bool NeedsQuotes(std::string_view value) {
-    if (value.empty())
-        return false;
-    if (IsBlank(value.front()) || IsBlank(value.back()) || value.front() == '"')
-        return true;
-    for (char c : value) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F)
-            return true;
+    return !value.empty() &&
+           (IsBlankOrControl(value.front()) || IsBlankOrControl(value.back()) || IsQuoted(value));
+}
+
+// An iconv descriptor, opened once per thread and direction: opening one costs more than most
+// conversions of a settings file.
+class Converter final {
+  public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    ~Converter() {
+        if (ok())
+            iconv_close(cd_);
     }
-    return false;
+    [[nodiscard]] bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    [[nodiscard]] iconv_t get() const { return cd_; }
+
+  private:
+    iconv_t cd_;
+};
+
+// A Unicode file, known by its byte-order mark.
+struct Form {
+    const char* charset;
+    std::string_view mark;
+    size_t unit;  // bytes a broken sequence loses when read
+};
+
+constexpr Form kUnicodeForms[] = {
+    {"UTF-8", "\xEF\xBB\xBF", 1},
+    {"UTF-16LE", "\xFF\xFE", 2},
+    {"UTF-16BE", "\xFE\xFF", 2},
+};
+
+const Converter& Reader(const Form& form) {
+    thread_local const Converter readers[] = {
+        {"GB18030", kUnicodeForms[0].charset},
+        {"GB18030", kUnicodeForms[1].charset},
+        {"GB18030", kUnicodeForms[2].charset},
+    };
+    return readers[&form - kUnicodeForms];
 }
 
-void AppendHexEscape(std::string& out, unsigned char b) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    out += "\\x";
-    out += kDigits[b >> 4];
-    out += kDigits[b & 0x0F];
+const Converter& Writer(const Form& form) {
+    thread_local const Converter writers[] = {
+        {kUnicodeForms[0].charset, "GB18030"},
+        {kUnicodeForms[1].charset, "GB18030"},
+        {kUnicodeForms[2].charset, "GB18030"},
+    };
+    return writers[&form - kUnicodeForms];
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string Unescape(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    size_t i = 0;
-    while (i < s.size()) {
-        const size_t len = CharLen(s, i);
-        if (len > 1 || s[i] != '\\' || i + 1 >= s.size()) {
-            out.append(s, i, len);
-            i += len;
-            continue;
-        }
-        const char e = s[i + 1];
-        const char simple = e == 'n'    ? '\n'
-                            : e == 'r'  ? '\r'
-                            : e == 't'  ? '\t'
-                            : e == '\\' ? '\\'
-                                        : '\0';
-        if (simple != '\0') {
-            out += simple;
-            i += 2;
-        } else if (e == 'x' && i + 3 < s.size() && HexDigit(s[i + 2]) >= 0 &&
-                   HexDigit(s[i + 3]) >= 0) {
-            out += static_cast<char>(HexDigit(s[i + 2]) * 16 + HexDigit(s[i + 3]));
-            i += 4;
+// `skip` 0: nullopt at the first sequence that does not convert; otherwise such a sequence loses
+// `skip` bytes and the rest goes on.
+std::optional<std::string> Convert(const Converter& converter, std::string_view in, size_t skip) {
+    if (!converter.ok())
+        return std::nullopt;
+    const iconv_t cd = converter.get();
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // a fresh start after any earlier text
+    std::string out(in.size() * 2 + 16, '\0');
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    size_t used = 0;
+    while (srcLeft > 0) {
+        char* dst = out.data() + used;
+        size_t dstLeft = out.size() - used;
+        const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        used = out.size() - dstLeft;
+        if (r != static_cast<size_t>(-1))
+            break;
+        if (errno == E2BIG) {
+            out.resize(out.size() * 2);
+        } else if (skip == 0) {
+            return std::nullopt;
+        } else if (errno == EINVAL) {
+            break;  // cut short at the end
         } else {
-            out += '\\';  // unknown escape: kept as written
-            ++i;
+            const size_t n = std::min(skip, srcLeft);
+            src += n;
+            srcLeft -= n;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
+    out.resize(used);
     return out;
 }
 
-}  // namespace
+// A content seen as GB18030 text.
+struct Body {
+    const Form* form = nullptr;  // null: the content is GB18030 itself
+    std::string_view raw;
+    std::string converted;  // the text of a Unicode file, without its mark
+    bool exact = true;      // storing the text again gives back the content byte for byte
 
-bool IsStorableSection(std::string_view section) {
-    if (HasLineBreak(section) || Trim(section) != section)
-        return false;
-    // "[section]" must read back with its own closing bracket: a dangling lead byte at the end
-    // would swallow it.
-    const std::string header = std::string(section) + ']';
-    return LastCloseBracket(header, 0) == section.size();
-}
-
-bool IsStorableKey(std::string_view key) {
-    if (key.empty() || HasLineBreak(key) || Trim(key) != key)
-        return false;
-    if (key.front() == '[' || key.front() == ';' || key.front() == '#')
-        return false;
-    return key.find('=') == std::string_view::npos;
-}
-
-std::string EncodeValue(std::string_view value) {
-    if (!NeedsQuotes(value))
-        return std::string(value);
-    std::string out = "\"";
-    for (size_t i = 0; i < value.size();) {
-        const size_t len = CharLen(value, i);
-        const auto b = static_cast<unsigned char>(value[i]);
-        if (len > 1) {
-            out.append(value, i, len);
-        } else if (b == '\\') {
-            out += "\\\\";
-        } else if (b == '\n') {
-            out += "\\n";
-        } else if (b == '\r') {
-            out += "\\r";
-        } else if (b == '\t') {
-            out += "\\t";
-        } else if (b < 0x20 || b == 0x7F || InRange(b, 0x81, 0xFE)) {
-            // A lead byte without its trail could pair with the next byte written; escape it.
-            AppendHexEscape(out, b);
-        } else {
-            out += static_cast<char>(b);
-        }
-        i += len;
+    [[nodiscard]] std::string_view text() const {
+        return form != nullptr ? std::string_view(converted) : raw;
     }
-    out += '"';
-    return out;
-}
+};
 
-std::string DecodeValue(std::string_view stored) {
-    if (stored.size() >= 2 && stored.front() == '"' && stored.back() == '"') {
-        return Unescape(stored.substr(1, stored.size() - 2));
+Body Decode(std::string_view content) {
+    Body body;
+    body.raw = content;
+    for (const Form& f : kUnicodeForms) {
+        if (content.starts_with(f.mark))
+            body.form = &f;
     }
-    return std::string(stored);
+    if (body.form == nullptr)
+        return body;
+    const std::string_view rest = content.substr(body.form->mark.size());
+    std::optional<std::string> text = Convert(Reader(*body.form), rest, 0);
+    if (text) {
+        const std::optional<std::string> back = Convert(Writer(*body.form), *text, 0);
+        body.exact = back && *back == rest;
+        body.converted = std::move(*text);
+    } else {
+        body.exact = false;
+        body.converted = Convert(Reader(*body.form), rest, body.form->unit).value_or("");
+    }
+    return body;
 }
 
-std::optional<std::string> FindValue(std::string_view content, std::string_view section,
-                                     std::string_view key) {
-    if (!IsStorableSection(section) || !IsStorableKey(key))
-        return std::nullopt;
-    const Location at = Locate(content, section, key);
-    if (!at.keyFound)
-        return std::nullopt;
-    const Line& l = at.keyLine;
-    return DecodeValue(content.substr(l.valueBegin, l.valueEnd - l.valueBegin));
+// A file that already has line ends keeps its kind; a file without any gets Windows' CRLF.
+std::string_view LineEndOf(std::string_view content) {
+    const size_t lf = content.find('\n');
+    if (lf != std::string_view::npos && (lf == 0 || content[lf - 1] != '\r'))
+        return "\n";
+    return "\r\n";
 }
 
-std::optional<std::string> SetValue(std::string_view content, std::string_view section,
-                                    std::string_view key, std::string_view value) {
-    if (!IsStorableSection(section) || !IsStorableKey(key))
-        return std::nullopt;
-    const size_t firstLf = content.find('\n');
-    const bool crlf =
-        firstLf != std::string_view::npos && firstLf > 0 && content[firstLf - 1] == '\r';
-    const std::string_view eol = crlf ? "\r\n" : "\n";
+// The value set in GB18030 text.
+std::string Edit(std::string_view content, std::string_view section, std::string_view key,
+                 std::string_view value) {
+    const std::string_view eol = LineEndOf(content);
     const std::string keyLine = std::string(key) + '=' + EncodeValue(value);
 
     const Location at = Locate(content, section, key);
@@ -349,6 +360,81 @@ std::optional<std::string> SetValue(std::string_view content, std::string_view s
     out.append(keyLine);
     out.append(eol);
     out.append(content.substr(insertAt));
+    return out;
+}
+
+}  // namespace
+
+bool IsStorableSection(std::string_view section) {
+    if (HasLineBreak(section) || Trim(section) != section)
+        return false;
+    // "[section]" must read back with its own closing bracket: a dangling lead byte at the end
+    // would swallow it.
+    const std::string header = std::string(section) + ']';
+    return LastCloseBracket(header, 0) == section.size();
+}
+
+bool IsStorableKey(std::string_view key) {
+    if (key.empty() || HasLineBreak(key) || Trim(key) != key)
+        return false;
+    if (key.front() == '[' || key.front() == ';' || key.front() == '#')
+        return false;
+    return key.find('=') == std::string_view::npos;
+}
+
+bool IsStorableValue(std::string_view value) {
+    return !HasLineBreak(value);
+}
+
+std::string EncodeValue(std::string_view value) {
+    if (!NeedsQuotes(value))
+        return std::string(value);
+    std::string out;
+    out.reserve(value.size() + 2);
+    out += '"';
+    out.append(value);
+    out += '"';
+    return out;
+}
+
+std::string DecodeValue(std::string_view stored) {
+    if (IsQuoted(stored))
+        stored = stored.substr(1, stored.size() - 2);
+    return std::string(stored);
+}
+
+std::optional<std::string> FindValue(std::string_view content, std::string_view section,
+                                     std::string_view key) {
+    if (!IsStorableSection(section) || !IsStorableKey(key))
+        return std::nullopt;
+    const Body body = Decode(content);
+    const std::string_view text = body.text();
+    const Location at = Locate(text, section, key);
+    if (!at.keyFound)
+        return std::nullopt;
+    const Line& l = at.keyLine;
+    return DecodeValue(text.substr(l.valueBegin, l.valueEnd - l.valueBegin));
+}
+
+std::optional<std::string> SetValue(std::string_view content, std::string_view section,
+                                    std::string_view key, std::string_view value) {
+    if (!IsStorableSection(section) || !IsStorableKey(key) || !IsStorableValue(value))
+        return std::nullopt;
+    const Body body = Decode(content);
+    if (!body.exact)
+        return std::nullopt;
+    std::string edited = Edit(body.text(), section, key, value);
+    if (body.form == nullptr)
+        return edited;
+    const std::optional<std::string> encoded = Convert(Writer(*body.form), edited, 0);
+    if (!encoded)
+        return std::nullopt;
+    std::string out = std::string(body.form->mark) + *encoded;
+    // Each character converts on its own, so the lines not edited keep their bytes; what is
+    // checked here is that the new text reads back as written.
+    const Body check = Decode(out);
+    if (!check.exact || check.text() != edited)
+        return std::nullopt;
     return out;
 }
 

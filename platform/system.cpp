@@ -48,11 +48,19 @@ bool MakeFolders(const std::string& path, mode_t mode) {
 }  // namespace
 
 Text ProgramFolder() {
-    char buf[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
-        return Gbk(".");
-    return Gbk(Dirname(std::string(buf, static_cast<size_t>(n))));
+    // The folder's own bytes, not converted to GBK: a name that is not valid UTF-8 must still
+    // reach open() as it is.
+    std::string buf(PATH_MAX, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n <= 0)
+            return ".";
+        if (static_cast<size_t>(n) < buf.size())
+            return Dirname(buf.substr(0, static_cast<size_t>(n)));
+        if (buf.size() >= 64 * 1024)
+            return ".";
+        buf.resize(buf.size() * 2);  // the name may have been cut short
+    }
 }
 
 Text SystemFolderPath(int) {

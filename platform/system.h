@@ -4,7 +4,8 @@
 
 namespace qv {
 
-// The executable's folder, without a trailing separator.
+// The executable's folder, without a trailing separator, as the file system's bytes (a path, not
+// a GBK text: the name need not be valid in any code page).
 [[nodiscard]] Text ProgramFolder();
 // Folder 11: the per-user temporary folder, $XDG_CACHE_HOME/quorvin/ or ~/.cache/quorvin/,
 // made with mode 0700, with its trailing separator. Other numbers give the same folder.

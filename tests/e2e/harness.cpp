@@ -364,8 +364,13 @@ std::string StreamServer::waitForNext(size_t from, int timeoutMs) const {
 
 // ---- Program ----
 
-Program::Program(const Display& display, const StreamServer& server)
+Program::Program(const Display& display, const StreamServer& server, const std::string& realName)
     : display_(display), server_(server), folder_(test::NewFolder("program")) {
+    if (!realName.empty()) {
+        // The tools take names as text; they reach the folder through a plain-named link.
+        fs::remove(folder_);
+        fs::create_directory_symlink(test::NewFolder(realName), folder_);
+    }
     fs::copy_file(test::BuildFolder() + "/quorvin/quorvin", file("quorvin"));
     for (const char* sub : {"/home", "/cache", "/config", "/data", "/runtime"}) {
         fs::create_directories(folder_ + sub);

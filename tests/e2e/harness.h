@@ -130,10 +130,12 @@ class StreamServer final {
 };
 
 // A copy of the built program in a new folder of its own, with HOME and the XDG folders inside.
-// It joins the stream server's network namespace when the server has one.
+// It joins the stream server's network namespace when the server has one. With `realName`, the
+// folder's own name is those bytes (any bytes but '/'); file() and the working folder reach it
+// through a link, so the program's own path (/proc/self/exe) holds that name.
 class Program final {
   public:
-    Program(const Display& display, const StreamServer& server);
+    Program(const Display& display, const StreamServer& server, const std::string& realName = {});
     [[nodiscard]] std::string file(const std::string& name) const { return folder_ + "/" + name; }
     [[nodiscard]] std::string settingsFile() const { return file("pz.ini"); }
 

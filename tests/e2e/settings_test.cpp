@@ -171,6 +171,32 @@ TEST_F(SettingsTest, PositionOffTheScreenIsNotStored) {
     }
 }
 
+// The settings live in the program's own folder whatever its name: a backslash is an ordinary
+// character of a name on Linux, and a name need not be valid UTF-8.
+TEST_F(SettingsTest, SettingsLiveBesideTheProgramWhateverItsFolderIsNamed) {
+    struct Case {
+        const char* what;
+        std::string name;
+    };
+    const Case cases[] = {
+        {"a backslash", "C:\\Quorvin\\radio"},
+        {"GBK bytes and a stray 0xFF", Gbk("收音机") + "\xFF"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Program p(display(), server, c.name);
+        WriteCatalogue(p, server, kStations);
+        const Stored stored{"300", "120", "20", ">>> 珠江经济台", server.link("/radio/5")};
+        WriteSettings(p, Settings(stored));
+        ASSERT_TRUE(p.start());
+        ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+        ExpectAt(p, 300, 120);
+        ASSERT_TRUE(p.move(310, 130));
+        EXPECT_EQ(p.close(), 0);
+        ExpectStored(p, {"310", "130", "20", stored.name, stored.link});
+    }
+}
+
 TEST_F(SettingsTest, MissingCatalogueShowsTheMessageAndEndsCleanly) {
     Program p(display(), server);
     const std::string ini =

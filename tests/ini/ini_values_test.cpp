@@ -1,6 +1,7 @@
 // Values and lines: what reads back, what a write keeps, how names match.
 #include <gtest/gtest.h>
 
+#include <QString>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,45 +19,106 @@ const std::string kTrailBackslash = Gbk("誠");
 const std::string kTrailOpen = Gbk("乕");
 const std::string kTrailClose = Gbk("乚");
 
+// GB18030 text as a Unicode file stores it, without the byte-order mark.
+std::string AsUtf8(const std::string& gb) {
+    return Utf8(gb);
+}
+
+std::string Utf16(const std::string& gb, bool bigEndian) {
+    std::string out;
+    for (const QChar c : ToQString(gb)) {
+        const auto low = static_cast<char>(c.unicode() & 0xFF);
+        const auto high = static_cast<char>(c.unicode() >> 8);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    }
+    return out;
+}
+
+std::string Utf16Le(const std::string& gb) {
+    return Utf16(gb, false);
+}
+
+std::string Utf16Be(const std::string& gb) {
+    return Utf16(gb, true);
+}
+
+// Whether a text is GB18030 through and through, so that a Unicode file can hold it.
+bool Convertible(const std::string& gb) {
+    return Gbk(Utf8(gb)) == gb;
+}
+
+struct UnicodeForm {
+    const char* name;
+    std::string mark;
+    std::string (*encode)(const std::string& gb);
+    std::string broken;  // a sequence that is not valid in this encoding
+};
+
+const std::vector<UnicodeForm>& UnicodeForms() {
+    static const std::vector<UnicodeForm> forms = {
+        {"UTF-8", "\xEF\xBB\xBF", &AsUtf8, "\xFF"},
+        {"UTF-16 LE", "\xFF\xFE", &Utf16Le, "\x00\xD8"s},  // a lone high surrogate
+        {"UTF-16 BE", "\xFE\xFF", &Utf16Be, "\xD8\x00"s},
+    };
+    return forms;
+}
+
+enum class Stored {
+    kPlain,   // key=value
+    kQuoted,  // key="value", the value between the quotes as it is
+    kRefused  // not written: it would not read back
+};
+
 struct ValueCase {
     const char* name;
     std::string value;
-    bool plain;  // stored as key=value, unquoted
+    Stored stored;
 };
 
 std::vector<ValueCase> AwkwardValues() {
+    using enum Stored;
     return {
-        {"empty", "", true},
-        {"leading blank", " x", false},
-        {"trailing blank", "x ", false},
-        {"only blanks", "  \t ", false},
-        {"quote alone", "\"", false},
-        {"quoted", "\"abc\"", false},
-        {"leading quote", "\"abc", false},
-        {"trailing quote", "abc\"", true},
-        {"equals", "a=b=", true},
-        {"only equals", "=", true},
-        {"section look", "[x]", true},
-        {"comment look", ";x", true},
-        {"hash look", "#x", true},
-        {"backslashes", "C:\\dir\\new\\", true},
-        {"escape look", "\\n\\x41\\", true},
-        {"escape look quoted", " \\n\\x41\\\\ ", false},
-        {"CR", "a\rb", false},
-        {"LF", "\nline", false},
-        {"CRLF", "a\r\nb\r\n", false},
-        {"tabs", "\ta\tb\t", false},
-        {"controls", "\x01\x1f\x7f"s + '\0' + "end", false},
-        {"GBK trail bytes", kTrailBackslash + kTrailOpen + kTrailClose + "n", true},
+        {"empty", "", kPlain},
+        {"leading blank", " x", kQuoted},
+        {"trailing blank", "x ", kQuoted},
+        {"only blanks", "  \t ", kQuoted},
+        {"quote alone", "\"", kPlain},
+        {"single quote alone", "'", kPlain},
+        {"quoted", "\"abc\"", kQuoted},
+        {"single-quoted", "'abc'", kQuoted},
+        {"two quotes", "\"\"", kQuoted},
+        {"quotes that differ", "\"abc'", kPlain},
+        {"leading quote", "\"abc", kPlain},
+        {"trailing quote", "abc\"", kPlain},
+        {"quotes inside", "a\"b'c", kPlain},
+        {"equals", "a=b=", kPlain},
+        {"only equals", "=", kPlain},
+        {"section look", "[x]", kPlain},
+        {"comment look", ";x", kPlain},
+        {"hash look", "#x", kPlain},
+        {"backslashes", "C:\\dir\\new\\", kPlain},
+        {"escape look", "\\n\\x41\\", kPlain},
+        {"escape look quoted", " \\n\\x41\\\\ ", kQuoted},
+        {"CR", "a\rb", kRefused},
+        {"LF", "\nline", kRefused},
+        {"CRLF", "a\r\nb\r\n", kRefused},
+        {"tabs", "\ta\tb\t", kQuoted},
+        {"tab inside", "a\tb", kPlain},
+        {"controls", "\x01\x1f\x7f"s + '\0' + "end", kQuoted},
+        {"controls inside", "a\x01"s + '\0' + "\x1a" + "b", kPlain},
+        {"GBK trail bytes", kTrailBackslash + kTrailOpen + kTrailClose + "n", kPlain},
         {"GBK trail backslash before n, quoted", " " + kTrailBackslash + "n" + kTrailBackslash,
-         false},
-        {"lone lead byte before LF", "\x81\n\x81", false},
-        {"lone lead byte before backslash", " \x81\\", false},
-        {"0x80 and 0xFF", "\x80\xFF", true},
-        {"station name", Gbk(">>> 北京电台文艺广播"), true},
-        {"big number", "99999999999", true},
-        {"negative", "-245", true},
-        {"100 KB", std::string(100 * 1024, 'v') + "\n" + std::string(10, 'w'), false},
+         kQuoted},
+        {"lone lead byte at the end", "a\x81", kPlain},
+        {"lone lead byte before the closing quote", " \x81", kQuoted},
+        {"lone lead byte before backslash", " \x81\\", kQuoted},
+        {"0x80 and 0xFF", "\x80\xFF", kPlain},
+        {"station name", Gbk(">>> 北京电台文艺广播"), kPlain},
+        {"link", "http://host/dir\\tone.mp3?a='1'", kPlain},
+        {"big number", "99999999999", kPlain},
+        {"negative", "-245", kPlain},
+        {"100 KB", std::string(100 * 1024, 'v') + " ", kQuoted},
     };
 }
 
@@ -65,49 +127,72 @@ TEST(IniValues, AwkwardValuesReadBackByteForByte) {
     for (const ValueCase& c : cases) {
         SCOPED_TRACE(c.name);
         IniFile file("value");
+        if (c.stored == Stored::kRefused) {
+            // The key keeps what it had; no line is broken in two.
+            ASSERT_TRUE(file.Write("s", "k", "old"));
+            EXPECT_FALSE(file.Write("s", "k", c.value));
+            EXPECT_EQ(file.Bytes(), "[s]\r\nk=old\r\n");
+            continue;
+        }
         ASSERT_TRUE(file.Write("s", "k", c.value));
         EXPECT_EQ(file.Read("s", "k"), c.value);
-        if (c.plain) {
-            EXPECT_EQ(file.Bytes(), "[s]\nk=" + c.value + "\n");
-        }
+        const std::string line = c.stored == Stored::kPlain ? c.value : '"' + c.value + '"';
+        EXPECT_EQ(file.Bytes(), "[s]\r\nk=" + line + "\r\n");
         // Written again over itself: still the same bytes on disk and the same value.
-        const std::string before = file.Bytes();
         ASSERT_TRUE(file.Write("s", "k", c.value));
-        EXPECT_EQ(file.Bytes(), before);
+        EXPECT_EQ(file.Bytes(), "[s]\r\nk=" + line + "\r\n");
     }
     // All in one file, each replacing another's old value: no value leaks into its neighbours.
+    std::vector<ValueCase> storable;
+    for (const ValueCase& c : cases) {
+        if (c.stored != Stored::kRefused)
+            storable.push_back(c);
+    }
     IniFile all("values");
-    for (size_t i = 0; i < cases.size(); ++i) {
-        ASSERT_TRUE(all.Write("s", "k" + std::to_string(i), cases[(i + 1) % cases.size()].value));
+    for (size_t i = 0; i < storable.size(); ++i) {
+        ASSERT_TRUE(
+            all.Write("s", "k" + std::to_string(i), storable[(i + 1) % storable.size()].value));
     }
-    for (size_t i = 0; i < cases.size(); ++i) {
-        ASSERT_TRUE(all.Write("s", "k" + std::to_string(i), cases[i].value));
+    for (size_t i = 0; i < storable.size(); ++i) {
+        ASSERT_TRUE(all.Write("s", "k" + std::to_string(i), storable[i].value));
     }
-    for (size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_EQ(all.Read("s", "k" + std::to_string(i)), cases[i].value) << cases[i].name;
+    for (size_t i = 0; i < storable.size(); ++i) {
+        EXPECT_EQ(all.Read("s", "k" + std::to_string(i)), storable[i].value) << storable[i].name;
     }
 }
 
-TEST(IniValues, QuotedValuesAsOtherToolsWriteThem) {
+// Read as GetPrivateProfileString reads them: blanks around the value go, then one pair of the
+// same quote mark at both ends, and what is inside is taken as it stands.
+TEST(IniValues, ValuesReadAsWindowsReadsThem) {
     struct Case {
         std::string stored;
         std::string read;
     };
     const std::vector<Case> cases = {
         {"\"abc\"", "abc"},
+        {"'abc'", "abc"},
         {"\"\"", ""},
+        {"''", ""},
         {"\" padded \"", " padded "},
+        {"\"", "\""},
+        {"'", "'"},
         {"\"a", "\"a"},
         {"a\"", "a\""},
+        {"\"a'", "\"a'"},
+        {"'a\"", "'a\""},
+        {"\"\"a\"\"", "\"a\""},
+        {"'\"a\"'", "\"a\""},
         {"\"x\" ; note", "\"x\" ; note"},
-        {"\"C:\\q\\\"", "C:\\q\\"},  // unknown escape \q kept, "\\" taken as one backslash
-        {"\"\\x4\"", "\\x4"},
-        {"\"\\x41\\t\"", "A\t"},
-        {"\"end\\\"", "end\\"},
+        {"\"http://host/dir\\tone.mp3\"", "http://host/dir\\tone.mp3"},
+        {"\"C:\\Program Files\\new\\\"", "C:\\Program Files\\new\\"},
+        {"\"\\x41\\\\\"", "\\x41\\\\"},
+        {"'end\\'", "end\\"},
+        {"\"" + kTrailBackslash + "\"", kTrailBackslash},
+        {Gbk("\"北京 电台\""), Gbk("北京 电台")},
     };
     IniFile file("quoted");
     for (const Case& c : cases) {
-        file.SetBytes("[s]\nk = " + c.stored + "  \n");
+        file.SetBytes("[s]\r\nk = " + c.stored + "  \r\n");
         EXPECT_EQ(file.Read("s", "k"), c.read) << c.stored;
     }
 }
@@ -197,8 +282,11 @@ TEST(IniValues, LineEndsOfTheFileAreKept) {
         std::string before, section, key, after;
     };
     const std::vector<Case> cases = {
-        {"", "s", "k", "[s]\nk=v\n"},  // a new file takes LF
-        {"\xEF\xBB\xBF", "s", "k", "\xEF\xBB\xBF[s]\nk=v\n"},
+        {"", "s", "k", "[s]\r\nk=v\r\n"},     // a new file is a Windows file: CRLF
+        {"[a]", "a", "k", "[a]\r\nk=v\r\n"},  // no line end yet, none to follow
+        {"\n", "s", "k", "\n[s]\nk=v\n"},
+        {"\x84\x31\x95\x33", "s", "k", "\x84\x31\x95\x33[s]\r\nk=v\r\n"},
+        {"\xEF\xBB\xBF", "s", "k", "\xEF\xBB\xBF[s]\r\nk=v\r\n"},
         {"\xEF\xBB\xBF[a]\nk=1\n[b]", "b", "k", "\xEF\xBB\xBF[a]\nk=1\n[b]\nk=v\n"},
         {"\xEF\xBB\xBF[a]\nk=1\n[b]", "a", "k2", "\xEF\xBB\xBF[a]\nk=1\nk2=v\n[b]"},
         {"[a]\r\nk=1", "a", "k2", "[a]\r\nk=1\r\nk2=v\r\n"},
@@ -227,9 +315,9 @@ TEST(IniValues, NamesMatchIgnoringCaseOfAsciiLettersOnly) {
     EXPECT_EQ(file.Read("sec", Gbk("乤")), "lower");
     EXPECT_EQ(file.Read(kTrailClose, "k"), "again");
     EXPECT_EQ(file.Read(kTrailClose + "]X", "k"), "inner bracket");
-    EXPECT_EQ(file.Bytes(), "[Sec]\n" + Gbk("丄") + "=upper\n" + Gbk("乤") + "=lower\n[" +
-                                kTrailClose + "]\nk=again\n[" + kTrailClose +
-                                "]x]\nk=inner bracket\n");
+    EXPECT_EQ(file.Bytes(), "[Sec]\r\n" + Gbk("丄") + "=upper\r\n" + Gbk("乤") + "=lower\r\n[" +
+                                kTrailClose + "]\r\nk=again\r\n[" + kTrailClose +
+                                "]x]\r\nk=inner bracket\r\n");
 }
 
 TEST(IniValues, NamesThatCannotBeStoredAreRefused) {
@@ -263,7 +351,8 @@ TEST(IniValues, RandomContentsKeepOtherValues) {
         "a",         "[s]\n",   "k=1\n",
         "[a]\r\n",   "x = 2\n", "\0"s,
         "\x81",      "\xFF",    kTrailBackslash,
-        kTrailClose, Gbk("乤"), "\xEF\xBB\xBF",
+        kTrailClose, Gbk("乤"), "\x84\x31\x95\x33",
+        "'",         Gbk("北"),
     };
     const std::vector<std::string> sections = {"s", "a", kTrailClose};
     const std::vector<std::string> keys = {"k", "x", Gbk("乤")};
@@ -280,6 +369,11 @@ TEST(IniValues, RandomContentsKeepOtherValues) {
         const std::string& key = keys[rng() % keys.size()];
         const std::string value = text(6);
         const std::optional<std::string> updated = ini::SetValue(content, section, key, value);
+        if (!ini::IsStorableValue(value)) {
+            ASSERT_FALSE(updated);
+            ASSERT_NE(value.find_first_of("\r\n"), std::string::npos);
+            continue;
+        }
         ASSERT_TRUE(updated);
         ASSERT_EQ(ini::FindValue(*updated, section, key), value)
             << testing::PrintToString(content) << " " << section << "/" << key;
@@ -293,6 +387,64 @@ TEST(IniValues, RandomContentsKeepOtherValues) {
             }
         }
         ASSERT_EQ(ini::SetValue(*updated, section, key, value), updated);
+
+        // The same content in a Unicode file reads the same and is edited the same way, in its
+        // own encoding; a value it cannot hold is refused.
+        if (!Convertible(content))
+            continue;
+        for (const UnicodeForm& f : UnicodeForms()) {
+            const std::string file = f.mark + f.encode(content);
+            const std::optional<std::string> written = ini::SetValue(file, section, key, value);
+            if (Convertible(value)) {
+                ASSERT_EQ(written, f.mark + f.encode(*updated))
+                    << f.name << " " << testing::PrintToString(content);
+            } else {
+                ASSERT_FALSE(written) << f.name << " " << testing::PrintToString(content);
+            }
+            for (const std::string& k : keys) {
+                ASSERT_EQ(ini::FindValue(file, section, k), ini::FindValue(content, section, k))
+                    << f.name << " " << testing::PrintToString(content);
+            }
+        }
+    }
+}
+
+// Saved by an editor as UTF-8 or UTF-16 (Notepad's "Unicode"), each with its byte-order mark.
+TEST(IniValues, UnicodeFilesAreReadAndWrittenInTheirOwnEncoding) {
+    const std::string before =
+        Gbk("; 用户的注释\r\n[电台]\r\n名称 = >>> 珠江经济台\r\n链接=\"http://host/a b\"\r\n"
+            "[音量]\r\n音量值=35\r\n");
+    const std::string after =
+        Gbk("; 用户的注释\r\n[电台]\r\n名称 = >>> 北京音乐广播\r\n链接=\"http://host/a b\"\r\n"
+            "[音量]\r\n音量值=0\r\n[窗口位置]\r\n左边=-245\r\n");
+    const std::string station = Gbk("电台");
+    const std::string name = Gbk("名称");
+    for (const UnicodeForm& f : UnicodeForms()) {
+        SCOPED_TRACE(f.name);
+        IniFile file("unicode");
+        file.SetBytes(f.mark + f.encode(before));
+        EXPECT_EQ(file.Read(station, name), Gbk(">>> 珠江经济台"));
+        EXPECT_EQ(file.Read(station, Gbk("链接")), "http://host/a b");
+        EXPECT_EQ(file.Read(Gbk("音量"), Gbk("音量值")), "35");
+
+        ASSERT_TRUE(file.Write(station, name, Gbk(">>> 北京音乐广播")));
+        ASSERT_TRUE(file.Write(Gbk("音量"), Gbk("音量值"), "0"));
+        ASSERT_TRUE(file.Write(Gbk("窗口位置"), Gbk("左边"), "-245"));
+        EXPECT_EQ(file.Bytes(), f.mark + f.encode(after));
+        EXPECT_EQ(file.Read(station, name), Gbk(">>> 北京音乐广播"));
+
+        // Bytes that are no GB18030 text have no place in this file: refused, nothing changed.
+        EXPECT_FALSE(file.Write(station, name, "a\x81"));
+        EXPECT_FALSE(file.Write(station, name, "\xFF"));
+        EXPECT_EQ(file.Bytes(), f.mark + f.encode(after));
+
+        // A broken sequence: the rest still reads, and the file is not rewritten, as the broken
+        // bytes could not be kept.
+        const std::string broken = f.mark + f.broken + f.encode(before);
+        file.SetBytes(broken);
+        EXPECT_EQ(file.Read(station, name), Gbk(">>> 珠江经济台"));
+        EXPECT_FALSE(file.Write(station, name, "x"));
+        EXPECT_EQ(file.Bytes(), broken);
     }
 }
 
