@@ -332,16 +332,15 @@ std::string_view LineEndOf(std::string_view content) {
 std::string Edit(std::string_view content, std::string_view section, std::string_view key,
                  std::string_view value) {
     const std::string_view eol = LineEndOf(content);
-    const std::string keyLine = std::string(key) + '=' + EncodeValue(value);
+    const std::string stored = EncodeValue(value);
 
     const Location at = Locate(content, section, key);
     std::string out;
-    out.reserve(content.size() + keyLine.size() + section.size() + 8);
+    out.reserve(content.size() + key.size() + stored.size() + section.size() + 8);
     if (at.keyFound) {
         // Keep the name and the spacing around '='; replace the value through the line's end.
-        const size_t from = at.keyLine.valueBegin;
-        out.append(content.substr(0, from));
-        out.append(EncodeValue(value));
+        out.append(content.substr(0, at.keyLine.valueBegin));
+        out.append(stored);
         out.append(content.substr(at.keyLine.end));
         return out;
     }
@@ -357,7 +356,9 @@ std::string Edit(std::string_view content, std::string_view section, std::string
         out += ']';
         out.append(eol);
     }
-    out.append(keyLine);
+    out.append(key);
+    out += '=';
+    out.append(stored);
     out.append(eol);
     out.append(content.substr(insertAt));
     return out;
