@@ -103,6 +103,19 @@ class Statement final {
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+std::string QuoteIdentifier(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+constexpr const char* kStationTable = "radio";
+
 bool Configure(DbSession& session) {
     sqlite3* db = session.db;
     sqlite3_extended_result_codes(db, 1);
@@ -111,18 +124,43 @@ bool Configure(DbSession& session) {
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
-    // A big sort stays in memory instead of spilling to temporary files.
+    // A big sort, and the temporary view below, stay in memory instead of temporary files.
     sqlite3_exec(db, "pragma temp_store = memory", nullptr, nullptr, nullptr);
     sqlite3_progress_handler(db, kProgressSteps, OnProgress, &session);
-    if (sqlite3_set_authorizer(db, Authorize, nullptr) != SQLITE_OK)
-        return false;
-    return db::RegisterGbkCollation(db) == SQLITE_OK;
+    return db::RegisterGbkCollation(db) == SQLITE_OK &&
+           db::RegisterCaseSensitiveLike(db) == SQLITE_OK;
 }
 
 // The table must be there with the three fields the program reads.
 bool HasStationTable(DbSession& session) {
-    Statement probe(session, "select 电台名称, 省份, 链接 from radio");
+    Statement probe(session, std::string("select 电台名称, 省份, 链接 from ") + kStationTable);
     return probe.get() != nullptr;
+}
+
+// Listings take the program's text order whatever the file declares: a temporary view of the
+// table's name, which unqualified names find before the file's table, puts the gbk collation on
+// every column (a collation only orders texts; numbers and blobs keep their order). The view
+// lives in the connection's memory; the file is left as it is.
+bool CreateOrderedView(DbSession& session) {
+    const std::string table = "main." + QuoteIdentifier(kStationTable);
+    Statement all(session, "select * from " + table);
+    if (!all.get())
+        return false;
+    std::string sql = "create temp view " + QuoteIdentifier(kStationTable) + " as select ";
+    for (int i = 0, n = sqlite3_column_count(all.get()); i < n; ++i) {
+        const char* name = sqlite3_column_name(all.get(), i);
+        if (!name)
+            return false;
+        const std::string column = QuoteIdentifier(name);
+        sql += (i ? ", " : "") + column + " collate " + db::kGbkCollation + " as " + column;
+    }
+    sql += " from " + table;
+    return sqlite3_exec(session.db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// From here on only reading; set last, once the view stands.
+bool AllowOnlyReading(DbSession& session) {
+    return sqlite3_set_authorizer(session.db, Authorize, nullptr) == SQLITE_OK;
 }
 
 void AppendValue(sqlite3_stmt* stmt, int i, std::string& utf8) {
@@ -221,17 +259,6 @@ int FindColumn(RecordSet::Impl& rs, const Text& field) {
     return -1;
 }
 
-std::string QuoteIdentifier(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
-    return out;
-}
-
 }  // namespace
 
 DbConnection::DbConnection() : impl(std::make_unique<Impl>()) {}
@@ -247,7 +274,8 @@ int OpenConnection(DbConnection& conn, const Text& file, const Text&) {
         return 0;
     // No SQLITE_OPEN_URI: the name is a plain file name, whatever characters it holds.
     int rc = sqlite3_open_v2(path.c_str(), &session.db, SQLITE_OPEN_READONLY, nullptr);
-    if (rc != SQLITE_OK || !Configure(session) || !HasStationTable(session)) {
+    if (rc != SQLITE_OK || !Configure(session) || !HasStationTable(session) ||
+        !CreateOrderedView(session) || !AllowOnlyReading(session)) {
         session.Close();
         return 0;
     }

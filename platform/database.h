@@ -7,8 +7,10 @@
 //     record is current. A failed open leaves a listing of 0 records.
 //  4. RecordCount, ReadFieldText, MoveToNextRecord, MoveToRecord walk it. Outside the listing
 //     (-1, past the end) every field reads as the empty text.
-// Texts on this side are GBK; the file holds UTF-8. Text columns sort by the "gbk" collation,
-// which this layer registers on every connection: GBK byte order, pinyin order for common hanzi.
+// Texts on this side are GBK; the file holds UTF-8 text. The file is plain SQLite, whatever tool
+// made it: on opening, a temporary view named radio over the file's table puts the "gbk"
+// collation (GBK byte order, pinyin order for common hanzi) on its columns, so listings keep that
+// order whatever the file declares; like is case-sensitive, as texts compare byte-wise.
 #include <memory>
 #include <vector>
 

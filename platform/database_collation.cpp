@@ -91,28 +91,123 @@ uint32_t NextCodePoint(std::string_view s, size_t& i) {
     return kNone;
 }
 
-// Characters sorted by another reading inside a word: 重 before 庆 (重庆, chong qing) sorts as
-// 崇, which GBK files under chong; on its own 重 stays under zhong.
-struct Reading {
-    uint32_t cp;
-    uint32_t next;
-    uint32_t as;
-};
-constexpr Reading kReadings[] = {{0x91CD, 0x5E86, 0x5D07}};
-
 // The sort number of the character at i, moving i on; kNone at the end.
 uint32_t NextRank(const Ranks& ranks, std::string_view s, size_t& i) {
     uint32_t cp = NextCodePoint(s, i);
-    if (cp == kNone)
-        return kNone;
-    for (const Reading& r : kReadings) {
-        if (cp != r.cp)
-            continue;
-        size_t j = i;
-        if (NextCodePoint(s, j) == r.next)
-            cp = r.as;
+    return cp == kNone ? kNone : ranks.Of(cp);
+}
+
+// The bytes of the character at i: a well-formed UTF-8 sequence, or one byte that starts none.
+size_t CharLength(std::string_view s, size_t i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    size_t n = 1;
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2;
+    else if (c >= 0xE0 && c <= 0xEF)
+        n = 3;
+    else if (c >= 0xF0 && c <= 0xF4)
+        n = 4;
+    if (n > s.size() - i)
+        return 1;
+    for (size_t k = 1; k < n; ++k) {
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+            return 1;
     }
-    return ranks.Of(cp);
+    return n;
+}
+
+struct LikeToken {
+    enum Kind { kAny, kOne, kChar } kind = kChar;
+    size_t next = 0;  // where the pattern goes on
+    std::string_view ch;
+};
+
+// The pattern's token at p; false for an escape at the very end, which matches nothing.
+bool ReadLikeToken(std::string_view pattern, size_t p, std::string_view escape, LikeToken& t) {
+    const size_t n = CharLength(pattern, p);
+    const std::string_view c = pattern.substr(p, n);
+    if (!escape.empty() && c == escape) {
+        if (p + n >= pattern.size())
+            return false;
+        const size_t m = CharLength(pattern, p + n);
+        t = {LikeToken::kChar, p + n + m, pattern.substr(p + n, m)};
+    } else if (c == "%") {
+        t = {LikeToken::kAny, p + 1, {}};
+    } else if (c == "_") {
+        t = {LikeToken::kOne, p + 1, {}};
+    } else {
+        t = {LikeToken::kChar, p + n, c};
+    }
+    return true;
+}
+
+// Greedy, going back only to the last %: time bounded by the pattern's length times the text's,
+// whatever the pattern.
+bool LikeMatches(std::string_view pattern, std::string_view text, std::string_view escape) {
+    size_t p = 0;
+    size_t s = 0;
+    size_t starP = std::string_view::npos;
+    size_t starS = 0;
+    LikeToken t;
+    while (s < text.size()) {
+        if (p < pattern.size()) {
+            if (!ReadLikeToken(pattern, p, escape, t))
+                return false;
+            if (t.kind == LikeToken::kAny) {
+                p = starP = t.next;
+                starS = s;
+                continue;
+            }
+            const size_t n = CharLength(text, s);
+            if (t.kind == LikeToken::kOne || text.substr(s, n) == t.ch) {
+                p = t.next;
+                s += n;
+                continue;
+            }
+        }
+        if (starP == std::string_view::npos)
+            return false;
+        starS += CharLength(text, starS);
+        s = starS;
+        p = starP;
+    }
+    while (p < pattern.size()) {
+        if (!ReadLikeToken(pattern, p, escape, t) || t.kind != LikeToken::kAny)
+            return false;
+        p = t.next;
+    }
+    return true;
+}
+
+std::string_view ValueText(sqlite3_value* v) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return p ? std::string_view(p, static_cast<size_t>(sqlite3_value_bytes(v)))
+             : std::string_view();
+}
+
+// x LIKE y [ESCAPE z] calls like(y, x[, z]). NULL in, NULL out, as SQL's own like.
+void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return;
+    const std::string_view pattern = ValueText(argv[0]);
+    const std::string_view text = ValueText(argv[1]);
+    const int limit =
+        sqlite3_limit(sqlite3_context_db_handle(ctx), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1);
+    if (pattern.size() > static_cast<size_t>(limit)) {
+        sqlite3_result_error(ctx, "LIKE or GLOB pattern too complex", -1);
+        return;
+    }
+    std::string_view escape;
+    if (argc == 3) {
+        if (sqlite3_value_type(argv[2]) == SQLITE_NULL)
+            return;
+        escape = ValueText(argv[2]);
+        if (escape.empty() || CharLength(escape, 0) != escape.size()) {
+            sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
+            return;
+        }
+    }
+    sqlite3_result_int(ctx, LikeMatches(pattern, text, escape) ? 1 : 0);
 }
 
 int CompareBytes(std::string_view a, std::string_view b) {
@@ -153,6 +248,17 @@ int RegisterGbkCollation(sqlite3* db) {
     (void)TheRanks();  // built here, not inside the first sort
     return sqlite3_create_collation_v2(db, kGbkCollation, SQLITE_UTF8, nullptr, CollationCallback,
                                        nullptr);
+}
+
+int RegisterCaseSensitiveLike(sqlite3* db) {
+    constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    for (int args : {2, 3}) {
+        const int rc = sqlite3_create_function_v2(db, "like", args, kFlags, nullptr, LikeFunction,
+                                                  nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            return rc;
+    }
+    return SQLITE_OK;
 }
 
 }  // namespace qv::db

@@ -1,7 +1,7 @@
 #pragma once
-// The "gbk" collation: orders UTF-8 texts as their GB18030 bytes would order, which puts the
-// common hanzi in pinyin order (GBK's first level is laid out by reading). A few place names whose
-// first character GBK files under another reading sort by the reading they take (重庆 under chong).
+// The program's text rules on SQLite: the "gbk" collation, which orders UTF-8 texts as their
+// GB18030 bytes would order (the common hanzi in pinyin order, since GBK's first level is laid out
+// by reading), and a case-sensitive like. Both live on a connection, never in a file's schema.
 // Shared by the database layer and the catalogue generator, so both see one order. Depends only
 // on SQLite and iconv.
 #include <string_view>
@@ -18,5 +18,10 @@ inline constexpr const char* kGbkCollation = "gbk";
 
 // Registers the collation on the connection; returns an SQLite result code.
 [[nodiscard]] int RegisterGbkCollation(sqlite3* db);
+
+// Replaces like(), with and without ESCAPE, on the connection by one that compares texts
+// byte-wise: "FM" does not find "fm". % is any run of characters, _ one character (a UTF-8
+// sequence, or a byte that starts none). Returns an SQLite result code.
+[[nodiscard]] int RegisterCaseSensitiveLike(sqlite3* db);
 
 }  // namespace qv::db

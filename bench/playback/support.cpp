@@ -17,7 +17,6 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/database_collation.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 
@@ -242,11 +241,9 @@ bool MakeCatalogue(const std::string& path, int n, const std::string& onlyProvin
                                         "之声", "综合", "频率", "调频"};
     std::filesystem::remove(path);
     sqlite3* db = nullptr;
+    // A plain file, like the shipped catalogue.
     bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
-              db::RegisterGbkCollation(db) == SQLITE_OK &&
-              sqlite3_exec(db,
-                           "begin; create table radio(电台名称 TEXT COLLATE gbk, 省份 TEXT COLLATE "
-                           "gbk, 链接 TEXT)",
+              sqlite3_exec(db, "begin; create table radio(电台名称 TEXT, 省份 TEXT, 链接 TEXT)",
                            nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_stmt* insert = nullptr;
     ok = ok && sqlite3_prepare_v2(db, "insert into radio values(?, ?, ?)", -1, &insert, nullptr) ==

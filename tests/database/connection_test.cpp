@@ -78,13 +78,16 @@ TEST(DatabaseConnection, NeverWritesTheFileWhateverTheQuerySays) {
     ASSERT_NE(OpenConnection(conn, Gbk(path), ""), 0);
     RecordSet rs;
     AttachRecordSet(rs, conn);
-    for (const char* sql : {"delete from radio", "insert into radio values('x', 'y', 'z')",
-                            "attach 'other.db' as other", "pragma journal_mode = wal",
-                            "select 1; drop table radio"}) {
+    for (const char* sql :
+         {"delete from radio", "insert into radio values('x', 'y', 'z')",
+          "attach 'other.db' as other", "pragma journal_mode = wal", "select 1; drop table radio",
+          "drop view radio", "create temp view radio2 as select 1"}) {
         OpenRecordSetQuery(rs, sql, 1);
     }
     OpenRecordSetTable(rs, "radio", "");
     EXPECT_EQ(RecordCount(rs), 1);
+    OpenRecordSetQuery(rs, "select * from radio2", 1);
+    EXPECT_EQ(RecordCount(rs), 0);
     EXPECT_EQ(ReadFile(path), bytes);
     std::set<std::string> files;
     for (const auto& e : fs::directory_iterator(folder)) files.insert(e.path().filename());

@@ -1,15 +1,23 @@
 #include "tests/database/fixture.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/database_collation.h"
+#include "tests/support/support.h"
 
 namespace qv::test {
 
-void MakeDatabase(const std::string& path, const std::vector<std::string>& statements) {
+void MakeDatabase(const std::string& path, const std::vector<std::string>& statements,
+                  bool withGbk) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(db::RegisterGbkCollation(db), SQLITE_OK);
+    if (withGbk) {
+        ASSERT_EQ(db::RegisterGbkCollation(db), SQLITE_OK);
+    }
     for (const std::string& sql : statements) {
         char* error = nullptr;
         EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
@@ -20,8 +28,7 @@ void MakeDatabase(const std::string& path, const std::vector<std::string>& state
 }
 
 void MakeCatalogue(const std::string& path, const std::vector<Row>& rows) {
-    std::vector<std::string> sql = {
-        "create table radio(电台名称 TEXT COLLATE gbk, 省份 TEXT COLLATE gbk, 链接 TEXT)"};
+    std::vector<std::string> sql = {"create table radio(电台名称 TEXT, 省份 TEXT, 链接 TEXT)"};
     auto literal = [](const std::optional<std::string>& v) {
         if (!v)
             return std::string("NULL");
@@ -38,6 +45,41 @@ void MakeCatalogue(const std::string& path, const std::vector<Row>& rows) {
                       ", " + literal(r.link) + ")");
     }
     MakeDatabase(path, sql);
+}
+
+namespace {
+
+std::string ShellQuoted(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+}  // namespace
+
+bool HaveSqlite3Shell() {
+    return std::system("command -v sqlite3 >/dev/null 2>&1") == 0;
+}
+
+ShellResult RunSqlite3(const std::string& path, const std::string& script) {
+    const std::string scriptFile = NewFolder("sqlite3") + "/script.sql";
+    WriteFile(scriptFile, script);
+    const std::string command =
+        "sqlite3 -bail " + ShellQuoted(path) + " < " + ShellQuoted(scriptFile) + " 2>&1";
+    ShellResult r;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p)
+        return r;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) r.out.append(buffer, n);
+    const int status = pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
 }
 
 std::vector<std::string> ReadColumn(RecordSet& rs, const std::string& utf8Field) {

@@ -1,6 +1,6 @@
 #pragma once
-// Small SQLite fixture files for the database layer's tests, written with the gbk collation
-// registered as the catalogue generator does.
+// Small SQLite fixture files for the database layer's tests: plain files, as any SQLite tool
+// writes them, or made by the stock sqlite3 shell itself.
 #include <sqlite3.h>
 
 #include <optional>
@@ -18,10 +18,23 @@ struct Row {
     std::optional<std::string> link;
 };
 
-// Runs the statements on a new file at path; fails the test on an SQLite error.
-void MakeDatabase(const std::string& path, const std::vector<std::string>& statements);
+// Runs the statements on a new file at path; fails the test on an SQLite error. withGbk
+// registers the gbk collation first, for files that declare it in their schema (as catalogues
+// made by the generator once did).
+void MakeDatabase(const std::string& path, const std::vector<std::string>& statements,
+                  bool withGbk = false);
 // A catalogue like the shipped one holding the rows, in this order.
 void MakeCatalogue(const std::string& path, const std::vector<Row>& rows);
+
+// Whether the stock sqlite3 shell is on PATH.
+[[nodiscard]] bool HaveSqlite3Shell();
+struct ShellResult {
+    int code = -1;
+    std::string out;  // standard output and error
+};
+// Runs the sqlite3 shell on the file (made when missing) with the script on its standard input;
+// it stops at the first error.
+ShellResult RunSqlite3(const std::string& path, const std::string& script);
 
 // The listing as the program reads it: count, then count times read field and move next.
 [[nodiscard]] std::vector<std::string> ReadColumn(RecordSet& rs, const std::string& utf8Field);

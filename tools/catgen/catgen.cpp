@@ -103,11 +103,10 @@ bool Exec(sqlite3* db, const char* sql) {
 }
 
 bool WriteCatalogue(sqlite3* db, const std::vector<Station>& stations) {
-    if (qv::db::RegisterGbkCollation(db) != SQLITE_OK)
-        return false;
+    // Plain columns: any SQLite tool must be able to read, sort, index and restore the file. The
+    // program applies its own text order when it reads; the rows go in that order all the same.
     if (!Exec(db, "pragma journal_mode = off; begin;") ||
-        !Exec(db,
-              "create table radio(电台名称 TEXT COLLATE gbk, 省份 TEXT COLLATE gbk, 链接 TEXT)")) {
+        !Exec(db, "create table radio(电台名称 TEXT, 省份 TEXT, 链接 TEXT)")) {
         return false;
     }
     sqlite3_stmt* insert = nullptr;
