@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -96,6 +97,28 @@ bool WriteBytesToFile(const Text& path, const Bytes& bytes) {
         return true;
     ::unlink(tmpl.c_str());
     return false;
+}
+
+bool FileHoldsBytes(const Text& path, const Bytes& bytes) {
+    const int fd = ::open(Utf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                static_cast<std::uintmax_t>(st.st_size) == bytes.size();
+    std::string held(same ? bytes.size() : 0, '\0');
+    size_t done = 0;
+    while (same && done < held.size()) {
+        const ssize_t r = ::read(fd, held.data() + done, held.size() - done);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            same = false;
+        else
+            done += static_cast<size_t>(r);
+    }
+    ::close(fd);
+    return same && held == bytes;
 }
 
 int ScreenWidth() {
