@@ -131,6 +131,17 @@ int ScreenHeight() {
     return s ? s->geometry().height() : 0;
 }
 
+bool OnAnyScreen(int left, int top, int width, int height) {
+    const std::int64_t l = left, t = top, r = l + width, b = t + height;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect g = s->geometry();
+        const std::int64_t gl = g.x(), gt = g.y();
+        if (l < gl + g.width() && r > gl && t < gt + g.height() && b > gt)
+            return true;
+    }
+    return false;
+}
+
 void SetWebOpener(bool (*opener)(const Text&)) {
     WebOpener() = opener;
 }
