@@ -201,6 +201,24 @@ TEST_F(SettingsTest, PlaceWhollyOffTheScreenGivesWayToTheDefinedPlace) {
     }
 }
 
+// In a Wayland session the program runs on X11 (XWayland), where its window can place itself
+// and read its place, unless the user names a platform: Qt is not left to try Wayland first.
+TEST_F(SettingsTest, UnderAWaylandSessionThePlaceStillComesBack) {
+    Program p(display(), server);
+    WriteCatalogue(p, server, kStations);
+    const Stored stored{"300", "120", "20", ">>> 珠江经济台", server.link("/radio/5")};
+    WriteSettings(p, Settings(stored));
+    // An empty QT_QPA_PLATFORM is no choice; no compositor listens on this socket.
+    ASSERT_TRUE(p.start(
+        {"QT_QPA_PLATFORM=", "XDG_SESSION_TYPE=wayland", "WAYLAND_DISPLAY=quorvin-no-compositor"}));
+    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ExpectAt(p, 300, 120);
+    ASSERT_TRUE(p.move(420, 160));
+    EXPECT_EQ(p.close(), 0);
+    ExpectStored(p, {"420", "160", stored.volume, stored.name, stored.link});
+    EXPECT_EQ(p.log().find("wayland"), std::string::npos) << p.log();
+}
+
 TEST_F(SettingsTest, MissingCatalogueShowsTheMessageAndEndsCleanly) {
     Program p(display(), server);
     const std::string ini =
