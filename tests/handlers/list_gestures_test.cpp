@@ -45,13 +45,20 @@ class ListGestures : public MainWindowTest {
         send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton, mods);
     }
     void key(Qt::Key k, Qt::KeyboardModifiers mods = {}) const { QTest::keyClick(t, k, mods); }
+    // Station "台k" plays "http://127.0.0.1/k".
+    [[nodiscard]] Text LinkOf(int listRow) const {
+        return Gbk("http://127.0.0.1/") +
+               RightBytes(Form().超级列表框_名称->cellText(listRow, 0), 1);
+    }
+    [[nodiscard]] Text NameOf(int listRow) const {
+        return Gbk(">>> ") + Form().超级列表框_名称->cellText(listRow, 0);
+    }
     // Every tuning from the `from`th on had a row selected and gave the player that row's link.
     void expectTuningsOfSelectedRows(size_t from = 0) const {
         ASSERT_EQ(selectedAtTuning.size(), player->log().urls.size());
         for (size_t i = from; i < selectedAtTuning.size(); ++i) {
             ASSERT_GE(selectedAtTuning[i], 0) << "tuning " << i << " ran with no row selected";
-            EXPECT_EQ(player->log().urls[i],
-                      Gbk("http://127.0.0.1/") + IntToText(selectedAtTuning[i]));
+            EXPECT_EQ(player->log().urls[i], LinkOf(selectedAtTuning[i]));
         }
     }
 
@@ -63,7 +70,7 @@ TEST_F(ListGestures, AClickChoosesTheClickedRow) {
     QTest::mouseClick(viewport(), Qt::LeftButton, {}, row(2));
     EXPECT_EQ(f().超级列表框_名称->selectedRow(), 2);
     EXPECT_EQ(selectedAtTuning, std::vector<int>{2});
-    EXPECT_EQ(f().透明标签_名称->caption(), Gbk(">>> 台2"));
+    EXPECT_EQ(f().透明标签_名称->caption(), NameOf(2));
     expectTuningsOfSelectedRows();
 }
 
@@ -131,7 +138,7 @@ TEST_F(ListGestures, NoGestureLeavesTheListWithoutASelectedRow) {
         // Row 1 chosen by a plain click, the current row too.
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, row(1));
         ASSERT_EQ(list.selectedRow(), 1);
-        ASSERT_EQ(f().透明标签_名称->caption(), Gbk(">>> 台1"));
+        ASSERT_EQ(f().透明标签_名称->caption(), NameOf(1));
         const size_t from = selectedAtTuning.size();
         gesture();
         EXPECT_NE(list.selectedRow(), -1);
@@ -149,7 +156,7 @@ TEST_F(ListGestures, CtrlClickOnThePlayingRowTunesItAgain) {
     QTest::mouseClick(viewport(), Qt::LeftButton, Qt::ControlModifier, row(1));
     EXPECT_EQ(f().超级列表框_名称->selectedRow(), 1);
     EXPECT_EQ(selectedAtTuning, (std::vector<int>{1, 1}));
-    EXPECT_EQ(f().透明标签_名称->caption(), Gbk(">>> 台1"));
+    EXPECT_EQ(f().透明标签_名称->caption(), NameOf(1));
     // The program's own selection is untouched by the guard: a row that does not exist still
     // leaves none selected.
     SelectListRow(*f().超级列表框_名称, 7);
