@@ -26,6 +26,17 @@ class ListView::View final : public QTreeWidget {
     }
 
   protected:
+    // A gesture selects a row or leaves the selection alone; it never deselects the selected
+    // row (Ctrl+click, Ctrl+Space) nor clears it (a click or drag below the rows).
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override {
+        if (!index.isValid())
+            return QItemSelectionModel::NoUpdate;
+        const auto command = QTreeWidget::selectionCommand(index, event);
+        if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+            return QItemSelectionModel::NoUpdate;
+        return command;
+    }
     void keyPressEvent(QKeyEvent* e) override {
         if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && currentItem() &&
             currentItem()->isSelected()) {

@@ -1,7 +1,8 @@
 #pragma once
 // The list view in report view: rows of icon and text under columns, one selected row at a time.
 // Its row-chosen event comes from the user alone (a click on a row, or Enter on the selected
-// row), never from SelectListRow, clearing or filling.
+// row), never from SelectListRow, clearing or filling. No gesture deselects the selected row, so
+// the event always runs with the chosen row selected.
 #include <QIcon>
 #include <cstdint>
 

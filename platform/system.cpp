@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -106,6 +107,28 @@ bool WriteBytesToFile(const Text& path, const Bytes& bytes) {
     return false;
 }
 
+bool FileHoldsBytes(const Text& path, const Bytes& bytes) {
+    const int fd = ::open(Utf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                static_cast<std::uintmax_t>(st.st_size) == bytes.size();
+    std::string held(same ? bytes.size() : 0, '\0');
+    size_t done = 0;
+    while (same && done < held.size()) {
+        const ssize_t r = ::read(fd, held.data() + done, held.size() - done);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            same = false;
+        else
+            done += static_cast<size_t>(r);
+    }
+    ::close(fd);
+    return same && held == bytes;
+}
+
 int ScreenWidth() {
     QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->geometry().width() : 0;
@@ -114,6 +137,17 @@ int ScreenWidth() {
 int ScreenHeight() {
     QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->geometry().height() : 0;
+}
+
+bool OnAnyScreen(int left, int top, int width, int height) {
+    const std::int64_t l = left, t = top, r = l + width, b = t + height;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect g = s->geometry();
+        const std::int64_t gl = g.x(), gt = g.y();
+        if (l < gl + g.width() && r > gl && t < gt + g.height() && b > gt)
+            return true;
+    }
+    return false;
 }
 
 void SetWebOpener(bool (*opener)(const Text&)) {

@@ -12,8 +12,14 @@ namespace qv {
 [[nodiscard]] Text SystemFolderPath(int number);
 // Creates the file or replaces its whole content (atomically). False when it could not.
 bool WriteBytesToFile(const Text& path, const Bytes& bytes);
+// Whether the path names a regular file holding exactly these bytes (read without waiting: a
+// pipe or a device there is not such a file).
+[[nodiscard]] bool FileHoldsBytes(const Text& path, const Bytes& bytes);
 [[nodiscard]] int ScreenWidth();
 [[nodiscard]] int ScreenHeight();
+// Whether any pixel of the rectangle lies on a screen (any of them: the union of all screens,
+// not the box around them). Safe for any int.
+[[nodiscard]] bool OnAnyScreen(int left, int top, int width, int height);
 // Opens the address in the default browser; a bare host name opens as http://host.
 bool OpenWebAddress(const Text& address);
 // Tests watch the addresses instead of starting a browser.

@@ -221,6 +221,14 @@ Window* CreateStartWindow(const WindowDefinition& def) {
             c->widget()->setVisible(d.visible);
         }
     }
+    // A shape box is a frame drawn on the face: the controls that cross it (the dividers) lie
+    // over it, wherever the definition lists them. Every other control keeps the definition's
+    // order, later ones on top.
+    for (const ControlDefinition& d : def.controls) {
+        Control* c = d.kind == Kind::ShapeBox ? w->find(d.name) : nullptr;
+        if (c && c->widget())
+            c->widget()->lower();
+    }
     BindEvents(w.get(), def);
     Start() = w.get();
     StartOwner() = std::move(w);

@@ -102,8 +102,12 @@ void SetListBackgroundPicture(ListView& list, const Bytes* picture) {
     record->ulFlags = static_cast<std::uint32_t>(BitOr(2, 16));
     const Text file = Gbk("temp.tem");
     {
+        // The bytes are the same at every fill: a file that holds them already is left alone.
         const Text path = SystemFolderPath(11) + file;
-        WriteBytesToFile(path, picture ? *picture : Bytes());
+        static const Bytes kNothing;
+        const Bytes& bytes = picture ? *picture : kNothing;
+        if (!FileHoldsBytes(path, bytes))
+            WriteBytesToFile(path, bytes);
     }
     const Text path = SystemFolderPath(11) + file;
     auto image = std::make_unique<char[]>(path.size() + 1);

@@ -32,10 +32,21 @@ Text SettingsPath() {
 
 void RestoreWindowPosition() {
     Window& w = *Form().窗口;
-    w.setLeft(
-        TextToInt(ReadIniValue(SettingsPath(), kPositionSection, kLeftKey, IntToText(w.left()))));
-    w.setTop(
-        TextToInt(ReadIniValue(SettingsPath(), kPositionSection, kTopKey, IntToText(w.top()))));
+    const int definedLeft = w.left();
+    const int definedTop = w.top();
+    int left =
+        TextToInt(ReadIniValue(SettingsPath(), kPositionSection, kLeftKey, IntToText(definedLeft)));
+    int top =
+        TextToInt(ReadIniValue(SettingsPath(), kPositionSection, kTopKey, IntToText(definedTop)));
+    // Without a caption bar a window wholly off the screens cannot be reached, and closing then
+    // stores no place: a place from a monitor since removed, or a hand-edited one, would come
+    // back at every start. The defined place serves instead.
+    if (!OnAnyScreen(left, top, w.width(), w.height())) {
+        left = definedLeft;
+        top = definedTop;
+    }
+    w.setLeft(left);
+    w.setTop(top);
 }
 
 void RestoreVolume() {

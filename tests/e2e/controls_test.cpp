@@ -4,6 +4,7 @@
 
 #include "tests/e2e/harness.h"
 #include "tests/e2e/pixels.h"
+#include "tests/support/support.h"
 
 namespace qv::e2e {
 namespace {
@@ -93,6 +94,37 @@ TEST_F(ControlsTest, ProvinceNarrowsTheListAndRowsAndButtonsTune) {
         {"previous", button(kPrevious), "GET /radio/7"},
     };
     for (const auto& s : steps) EXPECT_EQ(RequestAfter(server, s.click), s.want) << s.what;
+}
+
+// Ctrl+click on the row that plays keeps it chosen: it plays again, and closing stores it.
+TEST_F(ControlsTest, CtrlClickOnThePlayingRowKeepsTheStation) {
+    Program p(display(), server);
+    WriteCatalogue(p, server, kStations);
+    WriteSettings(p, "[电台]\n名称=>>> 北京音乐广播\n链接=" + server.link("/radio/1") + "\n");
+    ASSERT_TRUE(p.start());
+    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ASSERT_EQ(server.waitForNext(0, 20000), "GET /radio/1");
+    display().parkPointer();
+    std::vector<int> rows;
+    ASSERT_EQ(p.waitForLook([&](const QImage& shot) {
+        rows = ListRows(shot);
+        return rows.size() == kStations.size() ? std::string() : "the full list is not shown";
+    }),
+              "");
+    const QPoint row = RowPoint(rows[6]);  // 上海故事广播
+    EXPECT_EQ(RequestAfter(server, [&] { p.click(row.x(), row.y()); }), "GET /radio/6");
+    // Some way along the row, so the two clicks make no double click.
+    EXPECT_EQ(RequestAfter(server,
+                           [&] {
+                               display().xdotool({"keydown", "Control_L"});
+                               p.click(row.x() - 40, row.y());
+                               display().xdotool({"keyup", "Control_L"});
+                           }),
+              "GET /radio/6");
+    EXPECT_EQ(p.close(), 0);
+    const std::string ini = test::ReadFile(p.settingsFile());
+    EXPECT_EQ(IniValue(ini, "电台", "名称"), ">>> 上海故事广播");
+    EXPECT_EQ(IniValue(ini, "电台", "链接"), server.link("/radio/6"));
 }
 
 class TrayTest : public E2eTest {

@@ -21,7 +21,11 @@ std::string CheckLook(const QImage& shot) {
     }
     if (shot.pixel(3, 0) != face.pixel(3, 0) || (shot.pixel(3, 0) & 0xFFFFFF) == 0)
         return "pixel (3, 0) does not show the face";
-    for (const std::string& c : {CheckOutline(shot), CheckBareFace(shot)}) {
+    // Both dividers show whole, the vertical one over the province frame.
+    for (const std::string& c :
+         {CheckOutline(shot), CheckBareFace(shot),
+          CheckFilled(shot, "the vertical divider", kVerticalDivider, kDividerColour),
+          CheckFilled(shot, "the horizontal divider", kHorizontalDivider, kDividerColour)}) {
         if (!c.empty())
             return c;
     }

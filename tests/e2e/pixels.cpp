@@ -49,8 +49,8 @@ bool Matches(const QImage& shot, int x0, int y0, const QImage& needle, int toler
 // Every visible control's box.
 const std::vector<QRect>& ControlBoxes() {
     static const std::vector<QRect> boxes = {
-        {2, 376, 302, 1},   // dividers
-        {109, 25, 1, 351},  //
+        kHorizontalDivider,
+        kVerticalDivider,
         kProvinceFrame,
         kClose,
         kMinimise,
@@ -153,6 +153,22 @@ std::string CheckButton(const QImage& shot, const std::string& what, QPoint at,
         }
     }
     return count ? Describe(what, count, first, want, got) : std::string();
+}
+
+std::string CheckFilled(const QImage& shot, const std::string& what, const QRect& box,
+                        QRgb colour) {
+    int count = 0;
+    QPoint first;
+    QRgb got = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            if (!InOutline(x, y) || shot.pixel(x, y) == colour)
+                continue;
+            if (count++ == 0)
+                first = {x, y}, got = shot.pixel(x, y);
+        }
+    }
+    return count ? Describe(what, count, first, colour, got) : std::string();
 }
 
 int SpeakerShown(const QImage& shot) {

@@ -27,6 +27,8 @@ inline const QRect kNameLabel{6, 388, 138, 12};
 inline const QRect kTimeLabel{152, 418, 56, 16};
 inline const QRect kStatusLabel{16, 448, 212, 16};
 inline const QRect kProvinceFrame{1, 25, 111, 351};
+inline const QRect kVerticalDivider{109, 25, 1, 351};
+inline const QRect kHorizontalDivider{2, 376, 302, 1};
 
 // Province label n (from 1): the template's place in its frame, the copies two to a row.
 [[nodiscard]] QRect ProvinceLabel(int n);
@@ -36,6 +38,7 @@ inline const QRect kProvinceFrame{1, 25, 111, 351};
 inline constexpr QRgb kProvinceColour = 0xFFDD6F00;  // red 221, green 111, blue 0
 inline constexpr QRgb kChosenColour = 0xFF5830E0;    // red 88, green 48, blue 224
 inline constexpr QRgb kOrange = 0xFFFF8000;          // count, name and status labels
+inline constexpr QRgb kDividerColour = 0xFFFFE1C4;   // red 255, green 225, blue 196
 
 // A stored picture, or picture n of a picture group, decoded as the screen shows it.
 [[nodiscard]] QImage Picture(const Bytes& picture);
@@ -48,6 +51,9 @@ inline constexpr QRgb kOrange = 0xFFFF8000;          // count, name and status l
 // The box at `at` shows `picture` drawn over the face, pixels of colour `key` left undrawn.
 [[nodiscard]] std::string CheckButton(const QImage& shot, const std::string& what, QPoint at,
                                       const QImage& picture, std::optional<QRgb> key);
+// Every pixel of the box inside the outline shows the colour.
+[[nodiscard]] std::string CheckFilled(const QImage& shot, const std::string& what, const QRect& box,
+                                      QRgb colour);
 // Which picture of the speaker group the mute button shows; -1 for none of them.
 [[nodiscard]] int SpeakerShown(const QImage& shot);
 // The volume knob's position along the bar, 0 to 100; nullopt when no knob is seen.

@@ -142,7 +142,7 @@ TEST_F(SettingsTest, PositionOffTheScreenIsNotStored) {
         {200, 150, {{-300, 700}}, 200, 150},   // both axes off; the close button still shows
         {200, 150, {{-246, 667}}, 200, 667},   // 100 columns on the screen: too few; 101 rows
         {200, 150, {{-245, 668}}, -245, 150},  // 101 columns; 100 rows: too few
-        {-300, 700, std::nullopt, -300, 700},  // a stored far-off place is used as it is
+        {-300, 700, std::nullopt, -300, 700},  // a stored place partly on the screen is used
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("stored (" + std::to_string(c.storedLeft) + ", " +
@@ -195,6 +195,54 @@ TEST_F(SettingsTest, SettingsLiveBesideTheProgramWhateverItsFolderIsNamed) {
         EXPECT_EQ(p.close(), 0);
         ExpectStored(p, {"310", "130", "20", stored.name, stored.link});
     }
+}
+
+// A stored place where no pixel of the window would be on the screen (a larger or removed
+// monitor, a hand-edited file) gives way to the defined place, which closing then stores; one
+// pixel on the screen keeps the stored place.
+TEST_F(SettingsTest, PlaceWhollyOffTheScreenGivesWayToTheDefinedPlace) {
+    const struct {
+        int left, top;
+        int x, y;  // where the window comes up
+    } cases[] = {
+        {-500, -600, 50, 50},
+        {Display::kWidth, 100, 50, 50},
+        {-345, -506, -345, -506},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("stored (" + std::to_string(c.left) + ", " + std::to_string(c.top) + ")");
+        Program p(display(), server);
+        WriteCatalogue(p, server, kStations);
+        WriteSettings(p, Settings({std::to_string(c.left), std::to_string(c.top), "50",
+                                   ">>> 上海故事广播", server.link("/radio/6")}));
+        ASSERT_TRUE(p.start());
+        ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+        ExpectAt(p, c.x, c.y);
+        if (c.x != 50)
+            continue;
+        EXPECT_EQ(p.close(), 0);
+        const std::string ini = test::ReadFile(p.settingsFile());
+        EXPECT_EQ(IniValue(ini, "窗口位置", "左边"), "50");
+        EXPECT_EQ(IniValue(ini, "窗口位置", "顶边"), "50");
+    }
+}
+
+// In a Wayland session the program runs on X11 (XWayland), where its window can place itself
+// and read its place, unless the user names a platform: Qt is not left to try Wayland first.
+TEST_F(SettingsTest, UnderAWaylandSessionThePlaceStillComesBack) {
+    Program p(display(), server);
+    WriteCatalogue(p, server, kStations);
+    const Stored stored{"300", "120", "20", ">>> 珠江经济台", server.link("/radio/5")};
+    WriteSettings(p, Settings(stored));
+    // An empty QT_QPA_PLATFORM is no choice; no compositor listens on this socket.
+    ASSERT_TRUE(p.start(
+        {"QT_QPA_PLATFORM=", "XDG_SESSION_TYPE=wayland", "WAYLAND_DISPLAY=quorvin-no-compositor"}));
+    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ExpectAt(p, 300, 120);
+    ASSERT_TRUE(p.move(420, 160));
+    EXPECT_EQ(p.close(), 0);
+    ExpectStored(p, {"420", "160", stored.volume, stored.name, stored.link});
+    EXPECT_EQ(p.log().find("wayland"), std::string::npos) << p.log();
 }
 
 TEST_F(SettingsTest, MissingCatalogueShowsTheMessageAndEndsCleanly) {

@@ -1,6 +1,9 @@
 // The station list, the province grid, the list background and province selection.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <QTreeWidget>
 #include <filesystem>
+#include <functional>
 #include "platform/list_view.h"
 #include "platform/system.h"
 
@@ -87,6 +90,56 @@ TEST_F(Catalogue, TheBackgroundIsWrittenWholeAndTiledBehindTransparentText) {
     EXPECT_TRUE(std::filesystem::exists(TempTem()));
     EXPECT_EQ(ReadFile(TempTem()).size(), 0u);
     EXPECT_EQ(list.backgroundFile().toStdString(), TempTem());
+}
+
+// The file is replaced only when it does not hold the picture; the list takes its background
+// from it on every fill all the same.
+TEST_F(Catalogue, EveryFillSetsTheBackgroundAndRewritesTheFileOnlyWhenItDiffers) {
+    OpenCatalogue(Stations(3, 1));
+    ListView& list = *f().超级列表框_名称;
+    const std::string picture = art::ListBackground();
+    std::string flipped = picture;
+    flipped[picture.size() / 2] = static_cast<char>(flipped[picture.size() / 2] ^ 1);
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        bool leftAlone;
+    };
+    const Case cases[] = {
+        {"the same bytes", [&](const std::string& p) { WriteFile(p, picture); }, true},
+        {"missing", [](const std::string&) {}, false},
+        {"one byte differs", [&](const std::string& p) { WriteFile(p, flipped); }, false},
+        {"one byte more", [&](const std::string& p) { WriteFile(p, picture + "x"); }, false},
+        {"one byte less",
+         [&](const std::string& p) { WriteFile(p, picture.substr(0, picture.size() - 1)); }, false},
+        {"empty", [](const std::string& p) { WriteFile(p, ""); }, false},
+        {"a pipe", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(TempTem());
+        c.make(TempTem());
+        struct stat before {};
+        const bool existed = ::stat(TempTem().c_str(), &before) == 0;
+        if (existed) {
+            // An old time stamp, so a rewrite within the same second still shows.
+            const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, TempTem().c_str(), old, 0), 0);
+        }
+        list.setTextBackgroundNone(false);
+        list.setTiledBackground(QString());
+        Province(1)->raise(Event::Click);
+        EXPECT_EQ(ReadFile(TempTem()), picture);
+        struct stat after {};
+        ASSERT_EQ(::stat(TempTem().c_str(), &after), 0);
+        const bool untouched =
+            existed && after.st_ino == before.st_ino && after.st_mtim.tv_sec == 1000000000;
+        EXPECT_EQ(untouched, c.leftAlone);
+        // Both messages were sent again.
+        EXPECT_TRUE(list.transparentTextBackground());
+        EXPECT_EQ(list.backgroundFile().toStdString(), TempTem());
+        EXPECT_EQ(list.tree()->palette().brush(QPalette::Base).texture().size(), QSize(3, 21));
+    }
 }
 
 TEST_F(Catalogue, AProvinceClickColoursItsLabelAndNarrowsTheListByName) {

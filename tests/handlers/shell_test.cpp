@@ -1,4 +1,5 @@
 // Settings in pz.ini, the notification-area toggle, the window buttons, web links, exit.
+#include <QGuiApplication>
 #include <QTreeWidget>
 #include <filesystem>
 #include "platform/ini.h"
@@ -49,7 +50,10 @@ TEST_F(Settings, WithoutAFileTheDefaultsApply) {
 }
 
 TEST_F(Settings, StoredValuesComeBackExactly) {
-    WriteFile(Ini(), (Gbk("[窗口位置]\r\n左边 = -300\r\n顶边=5000\r\n[音量]\r\n音量值=20\r\n")));
+    // 10 rows of the window on the screen: a place partly on a screen is applied as stored.
+    const int top = ScreenHeight() - 10;
+    WriteFile(Ini(), (Gbk("[窗口位置]\r\n左边 = -300\r\n顶边=" + std::to_string(top) +
+                          "\r\n[音量]\r\n音量值=20\r\n")));
     const Text name = Gbk("  >>> \"奇怪\" 电台=;[x] ");
     const Text link = Gbk(" http://127.0.0.1:1/a?b=\"c\"&d=e ");
     ASSERT_TRUE(WriteIniValue(Gbk(Ini()), Gbk("电台"), Gbk("名称"), name));
@@ -57,12 +61,53 @@ TEST_F(Settings, StoredValuesComeBackExactly) {
     RestoreWindowPosition();
     RestoreVolume();
     RestoreLastStation();
-    EXPECT_EQ(f().窗口->left(), -300);  // no check at start
-    EXPECT_EQ(f().窗口->top(), 5000);
+    EXPECT_EQ(f().窗口->left(), -300);
+    EXPECT_EQ(f().窗口->top(), top);
     EXPECT_EQ(f().多功能条1->position(), 20);
     EXPECT_EQ(ShownSpeaker(), 2);
     EXPECT_EQ(f().透明标签_名称->caption(), name);
     EXPECT_EQ(player->log().urls.back(), link);
+}
+
+// The window (346 x 507) takes its defined place (50, 50) when no pixel of it would lie on the
+// screen at the stored place; one pixel on the screen is enough to keep the stored place.
+TEST_F(Settings, APlaceWhollyOffTheScreenGivesWayToTheDefinedPlace) {
+    ASSERT_EQ(QGuiApplication::screens().size(), 1);
+    const std::string w = std::to_string(ScreenWidth());
+    const std::string h = std::to_string(ScreenHeight());
+    const std::string w1 = std::to_string(ScreenWidth() - 1);
+    const std::string h1 = std::to_string(ScreenHeight() - 1);
+    struct Case {
+        std::string stored;  // the [窗口位置] section's lines
+        int left, top;       // the place taken
+    };
+    const Case cases[] = {
+        {"左边=-500\n顶边=-600", 50, 50},
+        {"左边=-346\n顶边=0", 50, 50},
+        {"左边=-345\n顶边=0", -345, 0},
+        {"左边=" + w + "\n顶边=0", 50, 50},
+        {"左边=" + w1 + "\n顶边=0", ScreenWidth() - 1, 0},
+        {"左边=0\n顶边=-507", 50, 50},
+        {"左边=0\n顶边=-506", 0, -506},
+        {"左边=0\n顶边=" + h, 50, 50},
+        {"左边=0\n顶边=" + h1, 0, ScreenHeight() - 1},
+        {"左边=-345\n顶边=-506", -345, -506},
+        {"左边=" + w1 + "\n顶边=" + h1, ScreenWidth() - 1, ScreenHeight() - 1},
+        {"左边=-300\n顶边=5000", 50, 50},  // one axis on the screen is not enough
+        {"左边=99999999999\n顶边=99999999999", 50, 50},
+        {"左边=-99999999999\n顶边=-99999999999", 50, 50},
+        {"左边=-500", 50, 50},  // the top stays at the defined 50
+        {"顶边=-600", 50, 50},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        f().窗口->setLeft(50);
+        f().窗口->setTop(50);
+        WriteFile(Ini(), Gbk("[窗口位置]\n" + c.stored + "\n"));
+        RestoreWindowPosition();
+        EXPECT_EQ(f().窗口->left(), c.left);
+        EXPECT_EQ(f().窗口->top(), c.top);
+    }
 }
 
 TEST_F(Settings, OnlyVolumesFrom0To100MoveTheBar) {

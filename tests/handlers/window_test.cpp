@@ -84,6 +84,25 @@ TEST_F(MainWindow, ControlsStandWhereTheDefinitionPutsThem) {
     EXPECT_EQ(f().超级列表框_名称->selectedRow(), -1);
 }
 
+TEST_F(MainWindow, BothDividersShowInTheirColourOverTheProvinceFrame) {
+    QWidget* v = f().窗口->widget();
+    const QImage drawn = v->grab().toImage();
+    const QRgb divider = qRgb(255, 225, 196);
+    const std::pair<const char*, QPoint> points[] = {{"标签2", {109, 25}},  {"标签2", {109, 200}},
+                                                     {"标签2", {109, 375}}, {"标签3", {2, 376}},
+                                                     {"标签3", {150, 376}}, {"标签3", {303, 376}}};
+    for (auto [name, at] : points) {
+        SCOPED_TRACE(testing::Message() << name << " at " << at.x() << "," << at.y());
+        EXPECT_EQ(v->childAt(at), f().窗口->find(name)->widget());
+        EXPECT_EQ(drawn.pixel(at), divider);
+    }
+    // Beside the divider the frame still shows; where the two window buttons overlap, the
+    // minimise button lies on top.
+    EXPECT_EQ(v->childAt(108, 200), f().外形框1->widget());
+    EXPECT_EQ(v->childAt(110, 200), f().外形框1->widget());
+    EXPECT_EQ(v->childAt(290, 10), f().图形按钮_最小化->widget());
+}
+
 TEST_F(MainWindow, PictureButtonsKeepTheirTransparentColours) {
     const std::pair<const char*, Colour> cases[] = {
         {"图形按钮_关闭", 0x00FF00FF},  {"图形按钮_上一台", kNoColour},
