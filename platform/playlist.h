@@ -17,7 +17,7 @@
 namespace qv {
 
 // The most of a playlist's text that is read; a longer text is cut at a line break.
-constexpr size_t kMaxPlaylistBytes = 64 * 1024;
+constexpr size_t kMaxPlaylistBytes = size_t{64} * 1024;
 // The most entries tried for one link, however its playlists nest.
 constexpr size_t kMaxPlaylistEntries = 100;
 // The deepest playlist that is followed: the link's own is 0.

@@ -282,11 +282,11 @@ TEST_F(PlayerTest, RemotePlaylistsNeverOpenLocalFiles) {
     ASSERT_GE(inotify_add_watch(watch, file.c_str(), IN_OPEN | IN_ACCESS), 0);
     for (const char* kind : {"asx", "m3u", "pls"}) {
         SCOPED_TRACE(kind);
-        // Only the local entries: nothing is left to play.
+        // Only the local entry: nothing is left to play.
         player->setURL(server.url(std::string("/ref/") + kind));
         ASSERT_TRUE(WaitFor("无法播放：")) << Shown();
         EXPECT_NE(Shown().find("播放列表中没有可播放的地址"), std::string::npos) << Shown();
-        // The local entries first, then a stream of the server's: the stream plays.
+        // The local entry first, then a stream of the server's: the stream plays.
         player->setURL(server.url(std::string("/ref/") + kind + "/station-" + kind));
         ASSERT_TRUE(WaitFor("正在播放")) << Shown();
         EXPECT_EQ(server.count(std::string("GET /station-") + kind), 1);
