@@ -214,6 +214,12 @@ TEST_F(PlayerTest, PlaylistsLeadToTheirStream) {
         EXPECT_EQ(server.count(kind == std::string("asx") ? entry + "?a=1&b=2" : entry), 1);
         EXPECT_EQ(player->URL(), server.url(path));
     }
+    // The user's own playlist file, named by its path.
+    const std::string list = test::NewFolder("lists") + "/radio.m3u";
+    test::WriteFile(list, "#EXTM3U\n" + server.url("/listed-locally") + "\n");
+    player->setURL(list);
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    EXPECT_EQ(server.count("GET /listed-locally"), 1);
 }
 
 // A playlist that leads back to a link already on the way, or nests without end, fails after a
