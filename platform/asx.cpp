@@ -133,10 +133,4 @@ std::vector<std::string> AsxReferences(std::string_view body) {
     return refs;
 }
 
-std::string AsxAsMemoryPlaylist(const std::vector<std::string>& refs) {
-    std::string list = "memory://#EXTM3U\n";
-    for (const std::string& r : refs) list += r + "\n";
-    return list;
-}
-
 }  // namespace qv

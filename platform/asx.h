@@ -12,7 +12,5 @@ namespace qv {
 // The addresses of the playlist's <ref href="..."> entries in document order, XML entities
 // decoded. mms:// addresses become mmsh://, the form the player opens.
 [[nodiscard]] std::vector<std::string> AsxReferences(std::string_view body);
-// The entries as a playlist that the player opens from memory.
-[[nodiscard]] std::string AsxAsMemoryPlaylist(const std::vector<std::string>& refs);
 
 }  // namespace qv

@@ -1,12 +1,11 @@
-// The media player on libmpv. One UI thread: libmpv's wakeup callback only posts a queued call,
-// and everything else (events, status, reconnects) happens on the thread that made the player.
+// The media player on libmpv: the engine's state machine. One UI thread: libmpv's wakeup
+// callback only posts a queued call, and everything else (events, status, reconnects, playlists)
+// happens on the thread that made the player. The status wording lives in player_status, the
+// playlists and their bounds in playlist and playlist_fetch.
 #include <mpv/client.h>
 
 #include <QElapsedTimer>
 #include <QMetaObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QObject>
 #include <QTimer>
 #include <algorithm>
@@ -14,15 +13,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
 #include <limits>
 #include <memory>
 #include <optional>
 
-#include "platform/asx.h"
 #include "platform/media_player.h"
 #include "platform/mpv_player_private.h"
-#include "platform/utf8.h"
+#include "platform/player_status.h"
+#include "platform/playlist.h"
+#include "platform/playlist_fetch.h"
 
 namespace qv {
 namespace {
@@ -31,35 +30,20 @@ constexpr int kMaxReconnects = 5;
 constexpr int kDefaultReconnectMs = 1000;
 // A stream that played this long before dropping gets a fresh round of reconnects.
 constexpr qint64 kSteadyPlayMs = 15000;
+// How long a link may take to bring audio, and a stream may stall, before it is given up on.
+constexpr int kDefaultStreamWaitMs = 15000;
 constexpr int64_t kNoEntry = std::numeric_limits<int64_t>::max();
-// An ASX playlist is a small text; anything longer is not one.
-constexpr qint64 kMaxPlaylistBytes = 64 * 1024;
-constexpr int kPlaylistTimeoutMs = 10000;
+constexpr size_t kLogLines = 16;
 
 struct MpvDestroy {
     void operator()(mpv_handle* h) const { mpv_terminate_destroy(h); }
 };
 using MpvHandle = std::unique_ptr<mpv_handle, MpvDestroy>;
 
-const Text& Fixed(const char* utf8) {
-    // Each fixed wording is converted once; the map keeps the few distinct literals.
-    static std::deque<std::pair<const char*, Text>> cache;
-    for (const auto& [key, text] : cache) {
-        if (key == utf8)
-            return text;
-    }
-    return cache.emplace_back(utf8, Gbk(utf8)).second;
-}
-
-// A stream title as mpv hands it over (raw bytes) -> GBK. Stations send UTF-8 or GBK.
-Text DecodeTitle(std::string_view raw) {
-    Text t = ValidUtf8(raw) ? Gbk(raw) : Gbk(Utf8(raw));
-    t.erase(std::remove_if(t.begin(), t.end(),
-                           [](char c) { return static_cast<unsigned char>(c) < 0x20; }),
-            t.end());
-    size_t b = t.find_first_not_of(' ');
-    size_t e = t.find_last_not_of(' ');
-    return b == Text::npos ? Text() : t.substr(b, e - b + 1);
+// A time in ms from the environment (tests shorten the waits), else the default.
+int MsFromEnvironment(const char* name, int fallback) {
+    const char* ms = std::getenv(name);
+    return ms && *ms ? std::clamp(std::atoi(ms), 1, 60000) : fallback;
 }
 
 bool HasPrefixNoCase(std::string_view s, std::string_view prefix) {
@@ -77,34 +61,16 @@ std::string Lower(std::string s) {
     return s;
 }
 
-bool NotAStream(int error, const std::deque<std::string>& log) {
-    return error == MPV_ERROR_UNKNOWN_FORMAT || error == MPV_ERROR_NOTHING_TO_PLAY ||
-           std::any_of(log.begin(), log.end(), [](const std::string& l) {
-               return l.find("recognize file format") != std::string::npos;
-           });
-}
-
-// Why a link could not be opened, from mpv's error and the warnings logged while opening it.
-Text FailureText(int error, const std::deque<std::string>& log) {
-    auto logged = [&](const char* what) {
-        return std::any_of(log.begin(), log.end(),
-                           [&](const std::string& l) { return l.find(what) != std::string::npos; });
-    };
-    const char* reason = "无法打开该链接";
-    if (logged("resolve") || logged("name or service not known") || logged("no address")) {
-        reason = "找不到服务器";
-    } else if (logged("refused")) {
-        reason = "服务器拒绝连接";
-    } else if (logged("timed out") || logged("timeout")) {
-        reason = "连接超时";
-    } else if (logged("404")) {
-        reason = "服务器上没有这个电台";
-    } else if (logged("http error") || logged("server returned")) {
-        reason = "服务器返回了错误";
-    } else if (NotAStream(error, log)) {
-        reason = "这不是音频流";
+Failure FailureOf(PlaylistProblem problem) {
+    switch (problem) {
+        case PlaylistProblem::Loop:
+            return Failure::PlaylistLoop;
+        case PlaylistProblem::TooDeep:
+            return Failure::PlaylistTooDeep;
+        case PlaylistProblem::Empty:
+            break;
     }
-    return Gbk(std::string("无法播放：") + reason);
+    return Failure::PlaylistEmpty;
 }
 
 class Core;
@@ -132,18 +98,22 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     std::function<void()> notify;
 
   private:
-    enum class Phase { Idle, Stopped, Connecting, Loaded, Waiting, Failed };
+    using Phase = PlayerPhase;
 
     static void Wakeup(void* self);
     void drain();
     void onEvent(const mpv_event& e);
+    void onLoaded();
     void settle(const mpv_event_end_file& end);
     void load(bool secondTry);
     void start(const std::string& url);
-    void fetchPlaylist(int error);
+    void tryNext();
+    void readPlaylist();
+    void giveUp();
     void retryLater();
-    [[nodiscard]] bool moreEntriesAfter(int64_t id) const;
+    void halt();
     [[nodiscard]] bool unexpectedEnd(int reason) const;
+    void update();
     void refresh();
 
     void onCoreIdle(const mpv_event_property& p);
@@ -161,7 +131,7 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     Phase phase_ = Phase::Idle;
     int64_t minId_ = kNoEntry;  // entries below it belong to earlier loads
     int64_t currentId_ = -1;
-    bool mms_ = false;  // an mms:// link: mmsh first, then mmst
+    bool mms_ = false;  // the station's mms:// link, opened as mmsh: mmst comes next
     bool coreIdle_ = true;
     bool pausedForCache_ = false;
     int64_t bufferPercent_ = -1;
@@ -172,13 +142,16 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     bool played_ = false;   // this load reached playback
     QElapsedTimer playing_;
     int attempt_ = 0;  // reconnects in the current round; 0 = not reconnecting
-    int reconnectBaseMs_ = kDefaultReconnectMs;
+    int reconnectBaseMs_ = MsFromEnvironment("QUORVIN_RECONNECT_MS", kDefaultReconnectMs);
     QTimer retry_;
-    std::deque<std::string> log_;              // lower-cased warnings of the current load
+    // Runs while a load waits for audio, to open or after a stall; when it fires, the load is
+    // given up on.
+    QTimer patience_;
+    OpenLog log_;                              // lower-cased warnings of the current load
     std::optional<mpv_event_end_file> ended_;  // the current load's end, judged after draining
-    QNetworkAccessManager* net_ = nullptr;     // made on the first ASX playlist
-    bool playlistTried_ = false;               // this load's link was fetched as an ASX playlist
-    int generation_ = 0;  // bumped by every load and stop; late replies are dropped
+    PlaylistWalk walk_;                        // the station link and the playlists it leads to
+    PlaylistFetch fetch_;
+    int generation_ = 0;  // bumped by every load and stop; late playlist reads are dropped
 };
 
 const PropertyHandler Core::kProperties[] = {
@@ -192,12 +165,12 @@ const PropertyHandler Core::kProperties[] = {
     {"metadata", MPV_FORMAT_NODE, [](Core& c, const mpv_event_property& p) { c.onMetadata(p); }},
 };
 
-Core::Core() : status_(Fixed("准备就绪")) {
+Core::Core() : status_(ComposeStatus({})) {
     retry_.setSingleShot(true);
     QObject::connect(&retry_, &QTimer::timeout, this, [this] { load(false); });
-    if (const char* ms = std::getenv("QUORVIN_RECONNECT_MS"); ms && *ms) {
-        reconnectBaseMs_ = std::clamp(std::atoi(ms), 1, 60000);
-    }
+    patience_.setSingleShot(true);
+    patience_.setInterval(MsFromEnvironment("QUORVIN_STREAM_WAIT_MS", kDefaultStreamWaitMs));
+    QObject::connect(&patience_, &QTimer::timeout, this, [this] { giveUp(); });
     // libmpv refuses to start under a locale whose decimal point is not '.'.
     std::setlocale(LC_NUMERIC, "C");
     h_.reset(mpv_create());
@@ -223,6 +196,8 @@ Core::Core() : status_(Fixed("准备就绪")) {
         {"volume", "100"},
         {"volume-max", "100"},
         {"network-timeout", "10"},
+        // mpv would follow playlists itself, without bound; the player reads them (playlist.h).
+        {"demuxer", "lavf"},
         // A radio never seeks back: keep no played audio, or memory grows for as long as it plays.
         {"demuxer-max-back-bytes", "0"},
         {"user-agent", "Quorvin/1.0"},
@@ -254,6 +229,8 @@ void Core::Wakeup(void* self) {
 void Core::shutdown() {
     notify = nullptr;
     retry_.stop();
+    patience_.stop();
+    fetch_.cancel();
     ++generation_;
     if (!h_)
         return;
@@ -282,23 +259,10 @@ void Core::onEvent(const mpv_event& e) {
         case MPV_EVENT_START_FILE:
             currentId_ = static_cast<mpv_event_start_file*>(e.data)->playlist_entry_id;
             return;
-        case MPV_EVENT_FILE_LOADED: {
-            if (currentId_ < minId_ || phase_ != Phase::Connecting)
-                return;
-            int flag = 1;
-            mpv_get_property(h_.get(), "core-idle", MPV_FORMAT_FLAG, &flag);
-            coreIdle_ = flag != 0;
-            // Only a file whose size the server stated is finite; mpv shortens a stream's
-            // duration to what has arrived, so it is judged now, not at the end.
-            int64_t size = -1;
-            live_ =
-                mpv_get_property(h_.get(), "file-size", MPV_FORMAT_INT64, &size) < 0 || size <= 0;
-            duration_ = -1;
-            mpv_get_property(h_.get(), "duration", MPV_FORMAT_DOUBLE, &duration_);
-            phase_ = Phase::Loaded;
-            refresh();
+        case MPV_EVENT_FILE_LOADED:
+            if (currentId_ >= minId_ && phase_ == Phase::Connecting)
+                onLoaded();
             return;
-        }
         case MPV_EVENT_END_FILE: {
             auto end = *static_cast<mpv_event_end_file*>(e.data);
             if (end.playlist_entry_id >= minId_)
@@ -316,7 +280,7 @@ void Core::onEvent(const mpv_event& e) {
         case MPV_EVENT_LOG_MESSAGE: {
             auto* m = static_cast<mpv_event_log_message*>(e.data);
             log_.push_back(Lower(std::string(m->prefix) + ": " + m->text));
-            if (log_.size() > 16)
+            if (log_.size() > kLogLines)
                 log_.pop_front();
             return;
         }
@@ -325,15 +289,18 @@ void Core::onEvent(const mpv_event& e) {
     }
 }
 
-bool Core::moreEntriesAfter(int64_t id) const {
-    int64_t count = 0;
-    if (mpv_get_property(h_.get(), "playlist-count", MPV_FORMAT_INT64, &count) < 0 || count < 1) {
-        return false;
-    }
-    int64_t last = -1;
-    std::string name = "playlist/" + std::to_string(count - 1) + "/id";
-    mpv_get_property(h_.get(), name.c_str(), MPV_FORMAT_INT64, &last);
-    return last > id;
+void Core::onLoaded() {
+    int flag = 1;
+    mpv_get_property(h_.get(), "core-idle", MPV_FORMAT_FLAG, &flag);
+    coreIdle_ = flag != 0;
+    // Only a file whose size the server stated is finite; mpv shortens a stream's duration to
+    // what has arrived, so it is judged now, not at the end.
+    int64_t size = -1;
+    live_ = mpv_get_property(h_.get(), "file-size", MPV_FORMAT_INT64, &size) < 0 || size <= 0;
+    duration_ = -1;
+    mpv_get_property(h_.get(), "duration", MPV_FORMAT_DOUBLE, &duration_);
+    phase_ = Phase::Loaded;
+    update();
 }
 
 bool Core::unexpectedEnd(int reason) const {
@@ -347,35 +314,75 @@ bool Core::unexpectedEnd(int reason) const {
 }
 
 void Core::settle(const mpv_event_end_file& end) {
-    if (end.reason == MPV_END_FILE_REASON_REDIRECT)
-        return;  // a playlist: its entries follow
     if (end.reason != MPV_END_FILE_REASON_EOF && end.reason != MPV_END_FILE_REASON_ERROR)
         return;
     if (phase_ != Phase::Connecting && phase_ != Phase::Loaded)
         return;
-    if (end.reason == MPV_END_FILE_REASON_ERROR && moreEntriesAfter(end.playlist_entry_id)) {
-        return;  // mpv goes on with the playlist's next entry
-    }
-    const std::string url = Utf8(link_);
-    if (end.reason == MPV_END_FILE_REASON_ERROR && !played_ && !playlistTried_ &&
-        NotAStream(end.error, log_) &&
-        (HasPrefixNoCase(url, "http://") || HasPrefixNoCase(url, "https://"))) {
-        fetchPlaylist(end.error);  // mpv cannot read it: it may be an ASX playlist
+    const bool error = end.reason == MPV_END_FILE_REASON_ERROR;
+    if (played_) {
+        if (unexpectedEnd(end.reason)) {
+            retryLater();
+        } else if (auto next = walk_.next()) {
+            mms_ = false;
+            start(*next);  // a finite file played to its end: the playlist goes on
+        } else {
+            phase_ = Phase::Idle;
+            update();
+        }
         return;
     }
-    const bool unexpected = unexpectedEnd(end.reason);
-    if ((played_ || attempt_ > 0) && unexpected) {
-        retryLater();
-    } else if (mms_ && end.reason == MPV_END_FILE_REASON_ERROR) {
+    const bool formatError =
+        end.error == MPV_ERROR_UNKNOWN_FORMAT || end.error == MPV_ERROR_NOTHING_TO_PLAY;
+    failure_ = FailureText(ClassifyFailure(formatError, log_));
+    if (error && NotAStream(formatError, log_) && PlaylistFetch::CanRead(walk_.current())) {
+        readPlaylist();  // mpv reads no playlists: this may be one
+    } else if (error && mms_ && attempt_ == 0) {
         load(true);
-    } else if (end.reason == MPV_END_FILE_REASON_ERROR || !played_) {
-        failure_ = FailureText(end.error, log_);
-        phase_ = Phase::Failed;
-        refresh();
     } else {
-        phase_ = Phase::Idle;  // a finite file played to its end
-        refresh();
+        tryNext();
     }
+}
+
+// The walk's next link; when none is left, the load has failed.
+void Core::tryNext() {
+    if (auto next = walk_.next()) {
+        mms_ = false;
+        start(*next);
+    } else if (attempt_ > 0) {
+        retryLater();
+    } else {
+        halt();
+        phase_ = Phase::Failed;
+        update();
+    }
+}
+
+void Core::readPlaylist() {
+    const int generation = generation_;
+    fetch_.get(walk_.current(), [this, generation](const FetchedText& got) {
+        if (generation != generation_ || !h_)
+            return;  // stopped or given another link meanwhile
+        const Playlist playlist = ReadPlaylist(got.text, got.address, got.contentType);
+        if (playlist.form != PlaylistForm::None) {
+            if (auto problem = walk_.expand(playlist, got.address))
+                failure_ = FailureText(FailureOf(*problem));
+        }
+        tryNext();
+    });
+}
+
+// Waited too long for audio: to open a link, or after the stream stalled.
+void Core::giveUp() {
+    if (phase_ != Phase::Connecting && phase_ != Phase::Loaded)
+        return;
+    const bool dropped = played_;
+    halt();
+    if (dropped) {
+        retryLater();
+        return;
+    }
+    failure_ = FailureText(Failure::NoAudio);
+    tryNext();
 }
 
 void Core::retryLater() {
@@ -384,64 +391,47 @@ void Core::retryLater() {
     if (attempt_ >= kMaxReconnects) {
         attempt_ = 0;
         minId_ = kNoEntry;
-        failure_ = Fixed("连接中断，已停止重试");
+        failure_ = FailureText(Failure::GaveUp);
         phase_ = Phase::Failed;
-        refresh();
+        update();
         return;
     }
     ++attempt_;
     minId_ = kNoEntry;
     phase_ = Phase::Waiting;
     retry_.start(reconnectBaseMs_ << (attempt_ - 1));
-    refresh();
+    update();
 }
 
+// mpv stops what it was doing; its late reports and any playlist read are dropped.
+void Core::halt() {
+    retry_.stop();
+    fetch_.cancel();
+    ++generation_;
+    minId_ = kNoEntry;
+    if (h_) {
+        const char* args[] = {"stop", nullptr};
+        mpv_command(h_.get(), args);
+    }
+}
+
+// Loads the station link afresh.
 void Core::load(bool secondTry) {
     std::string url = Utf8(link_);
-    mms_ = !secondTry && HasPrefixNoCase(url, "mms://");
-    if (HasPrefixNoCase(url, "mms://"))
+    walk_ = PlaylistWalk(url);
+    walk_.next();
+    const bool mms = HasPrefixNoCase(url, "mms://");
+    mms_ = mms && !secondTry;
+    if (mms)
         url = (secondTry ? "mmst://" : "mmsh://") + url.substr(6);
-    playlistTried_ = false;
     start(url);
 }
 
-void Core::fetchPlaylist(int error) {
-    playlistTried_ = true;
-    if (!net_)
-        net_ = new QNetworkAccessManager(this);
-    QNetworkRequest request(QUrl(QString::fromStdString(Utf8(link_))));
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Quorvin/1.0"));
-    request.setTransferTimeout(kPlaylistTimeoutMs);
-    QNetworkReply* reply = net_->get(request);
-    auto body = std::make_shared<std::string>();
-    QObject::connect(reply, &QNetworkReply::readyRead, this, [reply, body] {
-        const QByteArray more =
-            reply->read(kMaxPlaylistBytes + 1 - static_cast<qint64>(body->size()));
-        body->append(more.constData(), static_cast<size_t>(more.size()));
-        if (static_cast<qint64>(body->size()) > kMaxPlaylistBytes)
-            reply->abort();  // a stream of some kind, not a playlist
-    });
-    const int generation = generation_;
-    QObject::connect(reply, &QNetworkReply::finished, this, [this, reply, body, generation, error] {
-        reply->deleteLater();
-        if (generation != generation_ || !h_)
-            return;  // stopped or given another link meanwhile
-        const std::vector<std::string> refs =
-            static_cast<qint64>(body->size()) <= kMaxPlaylistBytes && LooksLikeAsx(*body)
-                ? AsxReferences(*body)
-                : std::vector<std::string>();
-        if (!refs.empty()) {
-            start(AsxAsMemoryPlaylist(refs));
-            return;
-        }
-        failure_ = FailureText(error, log_);
-        phase_ = Phase::Failed;
-        refresh();
-    });
-}
-
+// Opens one link: the station's, or an entry of a playlist it led to.
 void Core::start(const std::string& url) {
     retry_.stop();
+    patience_.stop();
+    fetch_.cancel();
     ++generation_;
     if (!h_)
         return;
@@ -472,10 +462,10 @@ void Core::start(const std::string& url) {
         mpv_free_node_contents(&result);
         phase_ = Phase::Connecting;
     } else {
-        failure_ = FailureText(0, log_);
+        failure_ = FailureText(Failure::CannotOpen);
         phase_ = Phase::Failed;
     }
-    refresh();
+    update();
 }
 
 void Core::setURL(const Text& link) {
@@ -486,15 +476,9 @@ void Core::setURL(const Text& link) {
         load(false);
         return;
     }
-    retry_.stop();
-    ++generation_;
-    minId_ = kNoEntry;
-    if (h_) {
-        const char* args[] = {"stop", nullptr};
-        mpv_command(h_.get(), args);
-    }
+    halt();
     phase_ = Phase::Idle;
-    refresh();
+    update();
 }
 
 void Core::play() {
@@ -509,14 +493,10 @@ void Core::stop() {
     auto keep = shared_from_this();
     if (!h_)
         return;
-    retry_.stop();
-    ++generation_;
+    halt();
     attempt_ = 0;
-    minId_ = kNoEntry;
-    const char* args[] = {"stop", nullptr};
-    mpv_command(h_.get(), args);
     phase_ = Phase::Stopped;
-    refresh();
+    update();
 }
 
 void Core::setVolume(int volume) {
@@ -526,41 +506,36 @@ void Core::setVolume(int volume) {
     mpv_set_property(h_.get(), "volume", MPV_FORMAT_DOUBLE, &v);
 }
 
-void Core::refresh() {
-    Text next;
-    const Text reconnecting =
-        Gbk("连接中断，正在重新连接（第 " + std::to_string(attempt_) + " 次）…");
-    switch (phase_) {
-        case Phase::Idle:
-            next = Fixed("准备就绪");
-            break;
-        case Phase::Stopped:
-            next = Fixed("已停止");
-            break;
-        case Phase::Waiting:
-            next = reconnecting;
-            break;
-        case Phase::Connecting:
-            next = attempt_ > 0 ? reconnecting : Fixed("正在连接…");
-            break;
-        case Phase::Failed:
-            next = failure_;
-            break;
-        case Phase::Loaded:
-            if (!coreIdle_) {
-                if (!played_)
-                    playing_.start();
-                played_ = true;
-                next = Fixed("正在播放：") + (title_.empty() ? link_ : title_);
-                if (kbps_ > 0)
-                    next += Gbk("（" + std::to_string(kbps_) + " kbps）");
-            } else if (pausedForCache_ && bufferPercent_ >= 0) {
-                next = Gbk("正在缓冲 " + std::to_string(bufferPercent_) + "%");
-            } else {
-                next = Fixed("正在缓冲…");
-            }
-            break;
+// After every change of state: notes the start of playback, bounds the wait for audio, and
+// shows the status.
+void Core::update() {
+    const bool audio = phase_ == Phase::Loaded && !coreIdle_;
+    if (audio && !played_) {
+        played_ = true;
+        playing_.start();
     }
+    const bool waiting = phase_ == Phase::Connecting || (phase_ == Phase::Loaded && !audio);
+    if (!waiting) {
+        patience_.stop();
+    } else if (!patience_.isActive()) {
+        patience_.start();
+    }
+    refresh();
+}
+
+// Composes the status from the state, and raises the event when it changed.
+void Core::refresh() {
+    PlayerState state;
+    state.phase = phase_;
+    state.attempt = attempt_;
+    state.playing = !coreIdle_;
+    state.pausedForCache = pausedForCache_;
+    state.bufferPercent = bufferPercent_;
+    state.kbps = kbps_;
+    state.title = title_;
+    state.link = link_;
+    state.failure = failure_;
+    Text next = ComposeStatus(state);
     if (next == status_)
         return;
     status_ = std::move(next);
@@ -572,17 +547,17 @@ void Core::onCoreIdle(const mpv_event_property& p) {
     if (p.format != MPV_FORMAT_FLAG)
         return;
     coreIdle_ = *static_cast<int*>(p.data) != 0;
-    refresh();
+    update();
 }
 
 void Core::onPausedForCache(const mpv_event_property& p) {
     pausedForCache_ = p.format == MPV_FORMAT_FLAG && *static_cast<int*>(p.data) != 0;
-    refresh();
+    update();
 }
 
 void Core::onBuffering(const mpv_event_property& p) {
     bufferPercent_ = p.format == MPV_FORMAT_INT64 ? *static_cast<int64_t*>(p.data) : -1;
-    refresh();
+    update();
 }
 
 void Core::onBitrate(const mpv_event_property& p) {
@@ -592,7 +567,7 @@ void Core::onBitrate(const mpv_event_property& p) {
     // Only a real change: the estimate wobbles from second to second.
     if (kbps > 0 && (kbps_ == 0 || std::labs(kbps - kbps_) * 10 > kbps_))
         kbps_ = kbps;
-    refresh();
+    update();
 }
 
 void Core::onMetadata(const mpv_event_property& p) {
@@ -608,12 +583,12 @@ void Core::onMetadata(const mpv_event_property& p) {
             continue;
         std::string key = Lower(node->u.list->keys[i]);
         if (key == "icy-title")
-            icy = DecodeTitle(v.u.string);
+            icy = DecodeStreamTitle(v.u.string);
         if (key == "title")
-            tag = DecodeTitle(v.u.string);
+            tag = DecodeStreamTitle(v.u.string);
     }
     title_ = icy.empty() ? tag : icy;
-    refresh();
+    update();
 }
 
 class Controls final : public PlayerControls {

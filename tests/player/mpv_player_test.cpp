@@ -1,7 +1,10 @@
 // The real libmpv player (ao=null) against the loopback stream server.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QThread>
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/media_player.h"
@@ -26,6 +29,13 @@ class PlayerTest : public ::testing::Test {
   protected:
     void SetUp() override {
         setenv("QUORVIN_RECONNECT_MS", "50", 1);
+        unsetenv("QUORVIN_STREAM_WAIT_MS");
+        MakePlayer();
+    }
+
+    // A new player, made under the environment as it stands now.
+    void MakePlayer() {
+        player = nullptr;
         player = CreateMpvPlayer();
         player->onStatusChange = [this] {
             offThread |= QThread::currentThread() != QCoreApplication::instance()->thread();
@@ -52,6 +62,11 @@ class PlayerTest : public ::testing::Test {
         return false;
     }
     [[nodiscard]] std::string Shown() const { return Utf8(player->status()); }
+    // A new player that waits `ms` for a stream's audio instead of the usual time.
+    void WaitingForAudio(int ms) {
+        setenv("QUORVIN_STREAM_WAIT_MS", std::to_string(ms).c_str(), 1);
+        MakePlayer();
+    }
 
     std::unique_ptr<MediaPlayer> player;
     std::vector<Text> seen;
@@ -165,8 +180,7 @@ TEST_F(PlayerTest, FiniteFilePlaysToItsEndWithoutReconnecting) {
 TEST_F(PlayerTest, StopDuringReconnectStaysStopped) {
     StreamServer server;
     setenv("QUORVIN_RECONNECT_MS", "400", 1);
-    player = nullptr;
-    SetUp();
+    MakePlayer();
     player->setURL(server.url("/drop2"));
     ASSERT_TRUE(WaitFor("连接中断，正在重新连接")) << Shown();
     player->controls()->stop();
@@ -194,11 +208,149 @@ TEST_F(PlayerTest, PlaylistsLeadToTheirStream) {
         const std::string path = std::string("/") + kind + "/listed-" + kind;
         player->setURL(server.url(path));
         ASSERT_TRUE(WaitFor("正在播放")) << Shown();
-        EXPECT_EQ(server.count("GET " + path), kind == std::string("asx") ? 2 : 1);
+        // mpv reads the link first and, finding no stream, the player reads it as a playlist.
+        EXPECT_EQ(server.count("GET " + path), 2);
         const std::string entry = std::string("GET /listed-") + kind;
         EXPECT_EQ(server.count(kind == std::string("asx") ? entry + "?a=1&b=2" : entry), 1);
         EXPECT_EQ(player->URL(), server.url(path));
     }
+    // The user's own playlist file, named by its path.
+    const std::string list = test::NewFolder("lists") + "/radio.m3u";
+    test::WriteFile(list, "#EXTM3U\n" + server.url("/listed-locally") + "\n");
+    player->setURL(list);
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    EXPECT_EQ(server.count("GET /listed-locally"), 1);
+}
+
+// A playlist that leads back to a link already on the way, or nests without end, fails after a
+// few requests and then leaves the server alone.
+TEST_F(PlayerTest, PlaylistsThatLoopOrNestEndInFailure) {
+    StreamServer server;
+    ASSERT_TRUE(server.running());
+    for (const char* kind : {"m3u", "pls", "asx"}) {
+        const struct {
+            std::string path;
+            const char* reason;
+            size_t requests;  // two for each playlist: mpv's try, then the player's read
+        } cases[] = {
+            {std::string("/loop/") + kind + "/x", "播放列表指回自身", 2},
+            {std::string("/ping/") + kind + "/x", "播放列表指回自身", 4},
+            {std::string("/deep/") + kind + "/1", "播放列表嵌套过深", 8},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.path);
+            const size_t before = server.requests().size();
+            player->setURL(server.url(c.path));
+            ASSERT_TRUE(WaitFor("无法播放：")) << Shown();
+            EXPECT_NE(Shown().find(c.reason), std::string::npos) << Shown();
+            test::Pump(500);
+            EXPECT_EQ(server.requests().size() - before, c.requests);
+            EXPECT_TRUE(Begins(player->status(), "无法播放：")) << Shown();
+        }
+    }
+}
+
+// Two seconds of a tone as a WAV file: what the player would play if it opened the file.
+std::string ToneWav() {
+    const uint32_t rate = 8000, samples = rate * 2;
+    std::string w;
+    auto put = [&w](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) w.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+    };
+    w += "RIFF";
+    put(36 + samples * 2, 4);
+    w += "WAVEfmt ";
+    put(16, 4);        // format chunk size
+    put(1, 2);         // PCM
+    put(1, 2);         // mono
+    put(rate, 4);      // samples per second
+    put(rate * 2, 4);  // bytes per second
+    put(2, 2);         // bytes per sample
+    put(16, 2);        // bits per sample
+    w += "data";
+    put(samples * 2, 4);
+    for (uint32_t i = 0; i < samples; ++i) {
+        const double v = 8000 * std::sin(2 * M_PI * 440 * i / rate);
+        put(static_cast<uint16_t>(static_cast<int16_t>(v)), 2);
+    }
+    return w;
+}
+
+// A playlist fetched from a server leads only to the network: an entry naming a file of the user's
+// is dropped, never opened.
+TEST_F(PlayerTest, RemotePlaylistsNeverOpenLocalFiles) {
+    const std::string file = test::NewFolder("local") + "/tone.wav";
+    test::WriteFile(file, ToneWav());
+    StreamServer server({"--ref", "file://" + file});
+    ASSERT_TRUE(server.running());
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, file.c_str(), IN_OPEN | IN_ACCESS), 0);
+    for (const char* kind : {"asx", "m3u", "pls"}) {
+        SCOPED_TRACE(kind);
+        // Only the local entry: nothing is left to play.
+        player->setURL(server.url(std::string("/ref/") + kind));
+        ASSERT_TRUE(WaitFor("无法播放：")) << Shown();
+        EXPECT_NE(Shown().find("播放列表中没有可播放的地址"), std::string::npos) << Shown();
+        // The local entry first, then a stream of the server's: the stream plays.
+        player->setURL(server.url(std::string("/ref/") + kind + "/station-" + kind));
+        ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+        EXPECT_EQ(server.count(std::string("GET /station-") + kind), 1);
+        player->setURL("");
+    }
+    test::Pump(300);
+    char events[4096];
+    EXPECT_LE(::read(watch, events, sizeof events), 0) << "the local file was opened";
+    ::close(watch);
+}
+
+// However many entries a playlist holds, the player takes its first hundred and tries them in turn.
+TEST_F(PlayerTest, HugePlaylistsAreCutShort) {
+    StreamServer server;
+    ASSERT_TRUE(server.running());
+    for (const char* path : {"/many/m3u/200000", "/many/pls/200000", "/many/asx/100000"}) {
+        SCOPED_TRACE(path);
+        const size_t before = server.requests().size();
+        player->setURL(server.url(path));
+        ASSERT_TRUE(WaitFor("无法播放：", 60000)) << Shown();
+        EXPECT_NE(Shown().find("服务器上没有这个电台"), std::string::npos) << Shown();
+        const auto lines = server.requests();
+        std::vector<std::string> entries;
+        for (size_t i = before; i < lines.size(); ++i) {
+            if (lines[i].rfind("GET /404/", 0) == 0)
+                entries.push_back(lines[i].substr(9));
+        }
+        ASSERT_EQ(entries.size(), 100u);
+        EXPECT_EQ(entries.front(), "1");
+        EXPECT_EQ(entries.back(), "100");
+    }
+}
+
+// A server that answers and then sends nothing, or sends what is not audio, is given up on.
+TEST_F(PlayerTest, StreamsThatNeverBecomeAudioFail) {
+    StreamServer server;
+    ASSERT_TRUE(server.running());
+    WaitingForAudio(1500);
+    for (const char* path : {"/silent", "/noise"}) {
+        SCOPED_TRACE(path);
+        player->setURL(server.url(path));
+        ASSERT_TRUE(WaitFor("无法播放：")) << Shown();
+        EXPECT_NE(Shown().find("等待音频超时"), std::string::npos) << Shown();
+        EXPECT_FALSE(EverBegan("正在播放"));
+        EXPECT_FALSE(EverBegan("连接中断"));
+    }
+}
+
+// A stream that played and then stalls is a dropped stream: the player reconnects.
+TEST_F(PlayerTest, StalledStreamReconnects) {
+    StreamServer server;
+    ASSERT_TRUE(server.running());
+    WaitingForAudio(1500);
+    player->setURL(server.url("/stall"));
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    ASSERT_TRUE(WaitFor("连接中断，正在重新连接（第 1 次）", 20000)) << Shown();
+    EXPECT_TRUE(WaitUntil([&] { return server.count("GET /stall") >= 2; }, kWaitMs));
+    EXPECT_FALSE(EverBegan("无法播放"));
 }
 
 // Most stations stream HLS: a playlist of short AAC segments in MPEG-TS, made here by ffmpeg.

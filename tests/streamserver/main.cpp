@@ -1,7 +1,7 @@
 // qv-streamserver: a loopback HTTP radio station for tests.
 //
 //   qv-streamserver --port N --log FILE [--icy-title TEXT] [--icy-charset gbk|utf8]
-//                   [--icy-metaint BYTES] [--files DIR]
+//                   [--icy-metaint BYTES] [--files DIR] [--ref URL]...
 //
 // Binds 127.0.0.1:N (0 picks a free port), prints "PORT <n>" on stdout once listening, and
 // appends "<METHOD> <path>" to FILE for every request (one line each, flushed), so a test can
@@ -13,14 +13,22 @@
 //                   --icy-title and a client sending "Icy-MetaData: 1", ICY metadata every
 //                   --icy-metaint bytes (default 8000), the title sent in --icy-charset (default
 //                   utf8; the argument is UTF-8)
-//   /stall...       headers and a quarter second of audio, then silence on an open socket
+//   /stall...       as a stream for two seconds, then a byte every two seconds (never enough
+//                   to play on)
 //   /drop...        about one second of audio, then the connection closes
 //   /file...        a finite one-second WAV file with its Content-Length, sent whole
 //   /404...         404 Not Found
 //   /html...        a text/html page, not a stream
+//   /silent...      audio headers, then nothing on an open socket
+//   /noise...       audio/mpeg headers, then endless bytes that are not audio
 //   /pls/REST       a .pls playlist whose one entry is http://<host>/REST
 //   /m3u/REST       an .m3u playlist whose one entry is http://<host>/REST
 //   /asx/REST       an ASX playlist whose one entry is http://<host>/REST?a=1&b=2
+//   /ref/KIND[/REST]  a KIND (pls, m3u, asx) playlist of the --ref URLs, then http://<host>/REST
+//   /loop/KIND/...  a KIND playlist whose one entry is the playlist itself
+//   /ping/KIND/NAME a KIND playlist whose one entry is /pong/KIND/NAME, which leads back here
+//   /deep/KIND/N    a KIND playlist whose one entry is /deep/KIND/N+1, without end
+//   /many/KIND/N    a KIND playlist of N entries /404/1 ... /404/N
 //   /files/NAME     the file NAME of the --files folder (an HLS playlist and its segments)
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -40,6 +48,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -48,7 +57,8 @@ struct Options {
     std::string log;
     std::string icyTitle;  // already in the charset to send
     int metaint = 8000;
-    std::string files;  // the folder /files/NAME serves
+    std::string files;              // the folder /files/NAME serves
+    std::vector<std::string> refs;  // the entries of /ref/KIND
 };
 
 Options g_opt;
@@ -178,6 +188,18 @@ void WaitForClose(int fd) {
     }
 }
 
+// Keeps the connection alive with a byte now and then, until the peer closes.
+void TrickleUntilClose(int fd) {
+    char buf[512];
+    for (int i = 0; i < 300; ++i) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 2000) > 0 && ::recv(fd, buf, sizeof buf, 0) <= 0)
+            return;
+        if (!SendAll(fd, std::string(1, '\0')))
+            return;
+    }
+}
+
 void ServeStream(int fd, const std::string& path, bool wantsIcy) {
     const bool icy = wantsIcy && !g_opt.icyTitle.empty();
     std::string head = "HTTP/1.0 200 OK\r\nContent-Type: audio/wav\r\nCache-Control: no-cache\r\n";
@@ -189,11 +211,6 @@ void ServeStream(int fd, const std::string& path, bool wantsIcy) {
         return;
     AudioWriter w(fd, icy);
     std::string first = WavHeader();
-    if (StartsWith(path, "/stall")) {
-        w.Write(first + w.Tone(0.25));
-        WaitForClose(fd);
-        return;
-    }
     if (StartsWith(path, "/drop")) {
         w.Write(first + w.Tone(1.0));
         return;
@@ -201,10 +218,15 @@ void ServeStream(int fd, const std::string& path, bool wantsIcy) {
     // A head start, then real time in 100 ms steps.
     if (!w.Write(first + w.Tone(8.0)))
         return;
+    const bool stall = StartsWith(path, "/stall");
     const auto start = std::chrono::steady_clock::now();
     double sent = 0;
     for (;;) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (stall && sent >= 2.0) {
+            TrickleUntilClose(fd);
+            return;
+        }
         double elapsed =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         double due = elapsed - sent;
@@ -213,6 +235,24 @@ void ServeStream(int fd, const std::string& path, bool wantsIcy) {
         if (!w.Write(w.Tone(due)))
             return;
         sent += static_cast<double>(static_cast<int>(due * kRate)) / kRate;
+    }
+}
+
+void ServeSilence(int fd) {
+    if (SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nConnection: close\r\n\r\n"))
+        WaitForClose(fd);
+}
+
+// Text, endlessly, at the pace of a 128 kbit/s stream.
+void ServeNoise(int fd) {
+    if (!SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nConnection: close\r\n\r\n"))
+        return;
+    std::string chunk;
+    while (chunk.size() < 1600) chunk += "This is not audio. ";
+    for (;;) {
+        if (!SendAll(fd, chunk))
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }
 
@@ -241,24 +281,73 @@ void ServeFolderFile(int fd, const std::string& name) {
                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
 }
 
-void ServePlaylist(int fd, const std::string& host, const std::string& rest,
-                   const std::string& kind) {
-    std::string entry = "http://" + host + "/" + rest;
-    std::string body, type;
+std::string PlaylistBody(const std::string& kind, const std::vector<std::string>& entries,
+                         std::string& type) {
+    std::string body;
     if (kind == "pls") {
-        body = "[playlist]\nNumberOfEntries=1\nFile1=" + entry + "\nTitle1=test\n";
+        body = "[playlist]\nNumberOfEntries=" + std::to_string(entries.size()) + "\n";
+        for (size_t i = 0; i < entries.size(); ++i) {
+            body += "File" + std::to_string(i + 1) + "=" + entries[i] + "\nTitle" +
+                    std::to_string(i + 1) + "=test\n";
+        }
         type = "audio/x-scpls";
     } else if (kind == "m3u") {
-        body = "#EXTM3U\n#EXTINF:-1,test\n" + entry + "\n";
+        body = "#EXTM3U\n";
+        for (const std::string& e : entries) body += "#EXTINF:-1,test\n" + e + "\n";
         type = "audio/x-mpegurl";
     } else {
-        // As Windows Media servers write them: upper-case tags, an entity in the address.
-        body = "<ASX Version=\"3.0\">\r\n<Title>test</Title>\r\n<Entry>\r\n<Ref HREF=\"" + entry +
-               "?a=1&amp;b=2\" />\r\n</Entry>\r\n</ASX>\r\n";
+        // As Windows Media servers write them: upper-case tags.
+        body = "<ASX Version=\"3.0\">\r\n<Title>test</Title>\r\n";
+        for (const std::string& e : entries)
+            body += "<Entry>\r\n<Ref HREF=\"" + e + "\" />\r\n</Entry>\r\n";
+        body += "</ASX>\r\n";
         type = "video/x-ms-asf";
     }
+    return body;
+}
+
+void ServePlaylist(int fd, const std::string& kind, const std::vector<std::string>& entries) {
+    std::string type;
+    const std::string body = PlaylistBody(kind, entries, type);
     SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: " +
                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+}
+
+// The playlists of /ref, /loop, /ping, /pong, /deep and /many; false for any other path.
+bool ServeTestPlaylist(int fd, const std::string& host, const std::string& path) {
+    // "/MODE/KIND" or "/MODE/KIND/REST"
+    const size_t modeEnd = path.find('/', 1);
+    if (modeEnd == std::string::npos)
+        return false;
+    const std::string mode = path.substr(1, modeEnd - 1);
+    const std::string kind = path.substr(modeEnd + 1, 3);
+    const size_t kindEnd = modeEnd + 4;
+    if ((kind != "pls" && kind != "m3u" && kind != "asx") ||
+        (kindEnd < path.size() && path[kindEnd] != '/')) {
+        return false;
+    }
+    const std::string rest = kindEnd < path.size() ? path.substr(kindEnd + 1) : std::string();
+    const std::string origin = "http://" + host;
+    std::vector<std::string> entries;
+    if (mode == "ref") {
+        entries = g_opt.refs;
+        if (!rest.empty())
+            entries.push_back(origin + "/" + rest);
+    } else if (mode == "loop") {
+        entries = {origin + path};
+    } else if (mode == "ping" || mode == "pong") {
+        entries = {origin + "/" + (mode == "ping" ? "pong/" : "ping/") + kind + "/" + rest};
+    } else if (mode == "deep") {
+        entries = {origin + "/deep/" + kind + "/" + std::to_string(std::atoi(rest.c_str()) + 1)};
+    } else if (mode == "many") {
+        const int n = std::atoi(rest.c_str());
+        entries.reserve(static_cast<size_t>(std::max(n, 0)));
+        for (int i = 1; i <= n; ++i) entries.push_back(origin + "/404/" + std::to_string(i));
+    } else {
+        return false;
+    }
+    ServePlaylist(fd, kind, entries);
+    return true;
 }
 
 void Serve(int fd) {
@@ -318,7 +407,15 @@ void Serve(int fd) {
         ServeFile(fd);
     } else if (StartsWith(path, "/pls/") || StartsWith(path, "/m3u/") ||
                StartsWith(path, "/asx/")) {
-        ServePlaylist(fd, host, path.substr(5), path.substr(1, 3));
+        const std::string kind = path.substr(1, 3);
+        // The entry carries an entity, as addresses in Windows Media playlists do.
+        const std::string entry = "http://" + host + "/" + path.substr(5);
+        ServePlaylist(fd, kind, {kind == "asx" ? entry + "?a=1&amp;b=2" : entry});
+    } else if (ServeTestPlaylist(fd, host, path)) {
+    } else if (StartsWith(path, "/silent")) {
+        ServeSilence(fd);
+    } else if (StartsWith(path, "/noise")) {
+        ServeNoise(fd);
     } else {
         ServeStream(fd, path, wantsIcy);
     }
@@ -329,7 +426,7 @@ void Serve(int fd) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: qv-streamserver --port N --log FILE [--icy-title TEXT] "
-                 "[--icy-charset gbk|utf8] [--icy-metaint BYTES] [--files DIR]\n");
+                 "[--icy-charset gbk|utf8] [--icy-metaint BYTES] [--files DIR] [--ref URL]...\n");
     return 2;
 }
 
@@ -353,6 +450,8 @@ int main(int argc, char** argv) {
             charset = v;
         } else if (a == "--files") {
             g_opt.files = v;
+        } else if (a == "--ref") {
+            g_opt.refs.push_back(v);
         } else if (a == "--icy-metaint") {
             g_opt.metaint = std::atoi(v.c_str());
         } else {
