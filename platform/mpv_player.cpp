@@ -109,6 +109,8 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     void start(const std::string& url);
     void tryNext();
     void readPlaylist();
+    void checkVariants();
+    void readVariant();
     void giveUp();
     void retryLater();
     void halt();
@@ -151,6 +153,9 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     std::optional<mpv_event_end_file> ended_;  // the current load's end, judged after draining
     PlaylistWalk walk_;                        // the station link and the playlists it leads to
     PlaylistFetch fetch_;
+    // While the engine opens an HLS link: the same playlists, read beside it (see VariantCheck).
+    std::optional<VariantCheck> variants_;
+    PlaylistFetch variantFetch_;
     int generation_ = 0;  // bumped by every load and stop; late playlist reads are dropped
 };
 
@@ -212,7 +217,8 @@ Core::Core() : status_(ComposeStatus({})) {
         h_.reset();
         return;
     }
-    mpv_request_log_messages(h, "warn");
+    // Verbose, to learn early that a link is HLS; only warnings are kept (log_).
+    mpv_request_log_messages(h, "v");
     for (size_t i = 0; i < std::size(kProperties); ++i) {
         mpv_observe_property(h, i + 1, kProperties[i].name, kProperties[i].format);
     }
@@ -231,6 +237,7 @@ void Core::shutdown() {
     retry_.stop();
     patience_.stop();
     fetch_.cancel();
+    variantFetch_.cancel();
     ++generation_;
     if (!h_)
         return;
@@ -279,9 +286,15 @@ void Core::onEvent(const mpv_event& e) {
         }
         case MPV_EVENT_LOG_MESSAGE: {
             auto* m = static_cast<mpv_event_log_message*>(e.data);
-            log_.push_back(Lower(std::string(m->prefix) + ": " + m->text));
-            if (log_.size() > kLogLines)
-                log_.pop_front();
+            if (m->log_level <= MPV_LOG_LEVEL_WARN) {
+                log_.push_back(Lower(std::string(m->prefix) + ": " + m->text));
+                if (log_.size() > kLogLines)
+                    log_.pop_front();
+            } else if (phase_ == Phase::Connecting && !variants_ &&
+                       std::string_view(m->prefix) == "lavf" &&
+                       std::string_view(m->text).substr(0, 12) == "Found 'hls' ") {
+                checkVariants();
+            }
             return;
         }
         default:
@@ -290,6 +303,9 @@ void Core::onEvent(const mpv_event& e) {
 }
 
 void Core::onLoaded() {
+    // The engine is past the playlists: whatever they named, it did not loop in them.
+    variantFetch_.cancel();
+    variants_.reset();
     int flag = 1;
     mpv_get_property(h_.get(), "core-idle", MPV_FORMAT_FLAG, &flag);
     coreIdle_ = flag != 0;
@@ -371,6 +387,31 @@ void Core::readPlaylist() {
     });
 }
 
+void Core::checkVariants() {
+    if (!PlaylistFetch::CanRead(walk_.current()))
+        return;
+    variants_.emplace(walk_.seen(), walk_.current());
+    readVariant();
+}
+
+void Core::readVariant() {
+    const std::optional<std::string> next = variants_->next();
+    if (!next)
+        return;
+    const int generation = generation_;
+    variantFetch_.get(*next, [this, generation](const FetchedText& got) {
+        if (generation != generation_ || !h_ || !variants_)
+            return;
+        if (auto problem = variants_->read(got.text, got.address)) {
+            failure_ = FailureText(FailureOf(*problem));
+            halt();
+            tryNext();
+            return;
+        }
+        readVariant();
+    });
+}
+
 // Waited too long for audio: to open a link, or after the stream stalled.
 void Core::giveUp() {
     if (phase_ != Phase::Connecting && phase_ != Phase::Loaded)
@@ -407,6 +448,8 @@ void Core::retryLater() {
 void Core::halt() {
     retry_.stop();
     fetch_.cancel();
+    variantFetch_.cancel();
+    variants_.reset();
     ++generation_;
     minId_ = kNoEntry;
     if (h_) {
@@ -432,6 +475,8 @@ void Core::start(const std::string& url) {
     retry_.stop();
     patience_.stop();
     fetch_.cancel();
+    variantFetch_.cancel();
+    variants_.reset();
     ++generation_;
     if (!h_)
         return;

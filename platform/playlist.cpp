@@ -235,4 +235,55 @@ std::optional<PlaylistProblem> PlaylistWalk::expand(const Playlist& playlist,
     return std::nullopt;
 }
 
+std::vector<std::string> HlsVariants(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    std::vector<std::string> variants;
+    bool variant = false;  // the next address line is a variant
+    for (std::string_view l : Lines(text)) {
+        if (l.substr(0, 18) == "#EXT-X-STREAM-INF:") {
+            variant = true;
+        } else if (variant && !l.empty() && l.front() != '#') {
+            variant = false;
+            if (!HasControlByte(l) && variants.size() < kMaxPlaylistEntries)
+                variants.emplace_back(l);
+        }
+    }
+    return variants;
+}
+
+VariantCheck::VariantCheck(std::set<std::string> onTheWay, const std::string& master)
+    : masters_(std::move(onTheWay)) {
+    pending_.push_back({master, 0});
+    queued_.insert(master);
+}
+
+std::optional<std::string> VariantCheck::next() {
+    if (pending_.empty() || reads_ >= kMaxPlaylistEntries)
+        return std::nullopt;
+    current_ = std::move(pending_.front());
+    pending_.erase(pending_.begin());
+    ++reads_;
+    return current_.address;
+}
+
+std::optional<PlaylistProblem> VariantCheck::read(std::string_view text, std::string_view base) {
+    const std::vector<std::string> variants = HlsVariants(text);
+    if (variants.empty())
+        return std::nullopt;  // a media playlist: the engine goes no further here
+    if (current_.depth >= kMaxPlaylistDepth)
+        return PlaylistProblem::TooDeep;
+    masters_.insert(current_.address);
+    masters_.emplace(base);
+    for (const std::string& v : variants) {
+        std::string address = ResolveEntry(base, v);
+        if (masters_.count(address) > 0)
+            return PlaylistProblem::Loop;
+        // A variant named twice is read once; only a master playlist leads anywhere.
+        if (queued_.insert(address).second)
+            pending_.push_back({std::move(address), current_.depth + 1});
+    }
+    return std::nullopt;
+}
+
 }  // namespace qv

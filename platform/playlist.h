@@ -61,6 +61,8 @@ class PlaylistWalk {
     std::optional<std::string> next();
     // The link that next() gave last.
     [[nodiscard]] const std::string& current() const { return current_.address; }
+    // Every link taken into the walk so far.
+    [[nodiscard]] const std::set<std::string>& seen() const { return seen_; }
 
     // The current link is this playlist, read from `base` (its address after any redirection).
     // Its entries come next, except those that lead back to a link already on the way, those that
@@ -77,6 +79,35 @@ class PlaylistWalk {
     Step current_;
     std::set<std::string> seen_;  // every link taken into the walk
     size_t taken_ = 0;            // entries taken, of kMaxPlaylistEntries
+};
+
+// The variant playlists that an HLS master playlist names, resolved against nothing: empty when
+// the text is no master playlist (a media playlist, or no HLS at all).
+[[nodiscard]] std::vector<std::string> HlsVariants(std::string_view text);
+
+// The engine reads an HLS master playlist itself and follows every variant, also a variant that is
+// a master playlist again: one that leads back, or on without end, it follows for ever, as fast as
+// the server answers. The player reads the same playlists beside it to stop such a load. Order of
+// use: next() names a playlist to read; read() is given its text; until next() has none left.
+class VariantCheck {
+  public:
+    // `master`: the link the engine found to be HLS; `onTheWay`: the links that led to it.
+    VariantCheck(std::set<std::string> onTheWay, const std::string& master);
+
+    [[nodiscard]] std::optional<std::string> next();
+    // The text of the playlist next() named, read from `base` (after any redirection).
+    [[nodiscard]] std::optional<PlaylistProblem> read(std::string_view text, std::string_view base);
+
+  private:
+    struct Step {
+        std::string address;
+        int depth = 0;
+    };
+    std::vector<Step> pending_;  // the next playlist at the front
+    Step current_;
+    std::set<std::string> masters_;  // the links on the way and the master playlists read
+    std::set<std::string> queued_;   // every playlist taken to be read
+    size_t reads_ = 0;               // of kMaxPlaylistEntries
 };
 
 }  // namespace qv

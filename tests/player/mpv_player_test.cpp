@@ -250,6 +250,34 @@ TEST_F(PlayerTest, PlaylistsThatLoopOrNestEndInFailure) {
     }
 }
 
+// An HLS master playlist is read by the engine itself, which would follow a variant that leads
+// back, or on without end, as fast as the server answers.
+TEST_F(PlayerTest, HlsPlaylistsThatLoopOrNestEndInFailure) {
+    StreamServer server;
+    ASSERT_TRUE(server.running());
+    const struct {
+        const char* path;
+        const char* reason;
+    } cases[] = {
+        {"/loop/hls/x", "播放列表指回自身"},
+        {"/ping/hls/x", "播放列表指回自身"},
+        {"/deep/hls/1", "播放列表嵌套过深"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const size_t before = server.requests().size();
+        player->setURL(server.url(c.path));
+        ASSERT_TRUE(WaitFor("无法播放：")) << Shown();
+        EXPECT_NE(Shown().find(c.reason), std::string::npos) << Shown();
+        const size_t failedAt = server.requests().size();
+        // The engine may read a few more while the player reads beside it; without the check it
+        // reads thousands a second until it runs out of memory or time.
+        EXPECT_LT(failedAt - before, 400U);
+        test::Pump(500);
+        EXPECT_EQ(server.requests().size(), failedAt);
+    }
+}
+
 // Two seconds of a tone as a WAV file: what the player would play if it opened the file.
 std::string ToneWav() {
     const uint32_t rate = 8000, samples = rate * 2;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 
 #include "platform/playlist.h"
 
@@ -218,6 +219,76 @@ TEST(PlaylistWalk, AtMostAHundredEntriesHoweverNested) {
     EXPECT_EQ(tried[2], "http://i/0");
     EXPECT_EQ(tried[41], "http://i/39");  // the hundredth entry taken
     EXPECT_EQ(tried.back(), "http://o/59");
+}
+
+std::string Master(const Entries& variants) {
+    std::string text = "#EXTM3U\n#EXT-X-VERSION:3\n";
+    for (const std::string& v : variants)
+        text += "#EXT-X-STREAM-INF:BANDWIDTH=64000,CODECS=\"mp4a.40.2\"\n" + v + "\n";
+    return text;
+}
+
+const std::string kMedia = "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\nseg1.ts\n";
+
+TEST(VariantCheck, FindsMasterPlaylistsThatLeadBackOrOnWithoutEnd) {
+    std::map<std::string, std::string> deep;
+    for (int i = 0; i < 10; ++i)
+        deep["http://h/" + std::to_string(i)] = Master({std::to_string(i + 1)});
+    const struct {
+        const char* name;
+        std::map<std::string, std::string> texts;  // what each playlist holds; others: nothing
+        std::optional<PlaylistProblem> problem;
+        size_t reads;
+    } cases[] = {
+        {"media playlist", {{"http://h/0", kMedia}}, std::nullopt, 1},
+        {"master of media playlists, one named twice",
+         {{"http://h/0", Master({"a.m3u8", "/b.m3u8", "a.m3u8"})},
+          {"http://h/a.m3u8", kMedia},
+          {"http://h/b.m3u8", kMedia}},
+         std::nullopt,
+         3},
+        {"master of a master",
+         {{"http://h/0", Master({"m"})}, {"http://h/m", Master({"x"})}},
+         std::nullopt,
+         3},
+        {"names itself", {{"http://h/0", Master({"0"})}}, PlaylistProblem::Loop, 1},
+        {"two that name each other",
+         {{"http://h/0", Master({"1"})}, {"http://h/1", Master({"http://h/0"})}},
+         PlaylistProblem::Loop,
+         2},
+        {"names the playlist that led to it",
+         {{"http://h/0", Master({"/list.m3u"})}},
+         PlaylistProblem::Loop,
+         1},
+        {"without end", deep, PlaylistProblem::TooDeep, static_cast<size_t>(kMaxPlaylistDepth) + 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VariantCheck check({"http://h/list.m3u", "http://h/0"}, "http://h/0");
+        std::optional<PlaylistProblem> problem;
+        size_t reads = 0;
+        while (!problem) {
+            const std::optional<std::string> next = check.next();
+            if (!next)
+                break;
+            ++reads;
+            const auto text = c.texts.find(*next);
+            problem = check.read(text == c.texts.end() ? "" : text->second, *next);
+        }
+        EXPECT_EQ(problem, c.problem);
+        EXPECT_EQ(reads, c.reads);
+    }
+}
+
+TEST(VariantCheck, ReadsAtMostAHundredPlaylists) {
+    Entries variants;
+    for (int i = 0; i < 300; ++i) variants.push_back("v" + std::to_string(i));
+    VariantCheck check({}, "http://h/0");
+    ASSERT_TRUE(check.next());
+    ASSERT_FALSE(check.read(Master(variants), "http://h/0"));
+    size_t reads = 1;
+    while (check.next()) ++reads;
+    EXPECT_EQ(reads, kMaxPlaylistEntries);
 }
 
 }  // namespace

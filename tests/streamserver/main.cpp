@@ -24,7 +24,8 @@
 //   /pls/REST       a .pls playlist whose one entry is http://<host>/REST
 //   /m3u/REST       an .m3u playlist whose one entry is http://<host>/REST
 //   /asx/REST       an ASX playlist whose one entry is http://<host>/REST?a=1&b=2
-//   /ref/KIND[/REST]  a KIND (pls, m3u, asx) playlist of the --ref URLs, then http://<host>/REST
+//   /ref/KIND[/REST]  a KIND (pls, m3u, asx; hls: a master playlist) playlist of the --ref
+//                   URLs, then http://<host>/REST
 //   /loop/KIND/...  a KIND playlist whose one entry is the playlist itself
 //   /ping/KIND/NAME a KIND playlist whose one entry is /pong/KIND/NAME, which leads back here
 //   /deep/KIND/N    a KIND playlist whose one entry is /deep/KIND/N+1, without end
@@ -295,6 +296,12 @@ std::string PlaylistBody(const std::string& kind, const std::vector<std::string>
         body = "#EXTM3U\n";
         for (const std::string& e : entries) body += "#EXTINF:-1,test\n" + e + "\n";
         type = "audio/x-mpegurl";
+    } else if (kind == "hls") {
+        // An HLS master playlist: each entry a variant stream.
+        body = "#EXTM3U\n";
+        for (const std::string& e : entries)
+            body += "#EXT-X-STREAM-INF:BANDWIDTH=128000\n" + e + "\n";
+        type = "application/vnd.apple.mpegurl";
     } else {
         // As Windows Media servers write them: upper-case tags.
         body = "<ASX Version=\"3.0\">\r\n<Title>test</Title>\r\n";
@@ -322,7 +329,7 @@ bool ServeTestPlaylist(int fd, const std::string& host, const std::string& path)
     const std::string mode = path.substr(1, modeEnd - 1);
     const std::string kind = path.substr(modeEnd + 1, 3);
     const size_t kindEnd = modeEnd + 4;
-    if ((kind != "pls" && kind != "m3u" && kind != "asx") ||
+    if ((kind != "pls" && kind != "m3u" && kind != "asx" && kind != "hls") ||
         (kindEnd < path.size() && path[kindEnd] != '/')) {
         return false;
     }
