@@ -96,9 +96,11 @@ size_t RowBytes(int width, int bits) {
     return (static_cast<size_t>(width) * static_cast<size_t>(bits) + 31) / 32 * 4;
 }
 
+// `v` as an n-byte little-endian field; bytes past the fourth are zero (a shift by 32 or more
+// is undefined).
 void Put(Bytes& out, std::uint32_t v, int n) {
     for (int i = 0; i < n; ++i) {
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+        out.push_back(i < 4 ? static_cast<char>((v >> (8 * i)) & 0xFF) : '\0');
     }
 }
 
@@ -170,7 +172,7 @@ Bytes TakePicture(const Bytes& group, int n) {
     Put(out, 24, 2);
     Put(out, 0, 4);
     Put(out, static_cast<std::uint32_t>(outRow * static_cast<size_t>(h)), 4);
-    Put(out, 0, 16);
+    out.append(16, '\0');               // resolution and palette counts
     for (int y = h - 1; y >= 0; --y) {  // bottom-up, like the strip
         const int stripRow = top + y;
         const int stored = colour->topDown ? stripRow : colour->height - 1 - stripRow;

@@ -66,9 +66,9 @@ Bytes SmallGroup(int count, std::uint16_t flags) {
     const int sw = 4 * w;
     const int sh = 2 * h;
     Bytes g = "MITL";
-    auto put = [&g](std::uint32_t v, int n) {
+    auto put = [&g](std::uint32_t v, int n) {  // little-endian, zero past the fourth byte
         for (int i = 0; i < n; ++i) {
-            g.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+            g.push_back(i < 4 ? static_cast<char>((v >> (8 * i)) & 0xFF) : '\0');
         }
     };
     put(0xFF000000u, 4);
@@ -91,7 +91,7 @@ Bytes SmallGroup(int count, std::uint16_t flags) {
         put(static_cast<std::uint32_t>(bits), 2);
         put(0, 4);
         put(image, 4);
-        put(0, 16);
+        g.append(16, '\0');
     };
     headers(54, 32, sw * sh * 4);
     for (int y = sh - 1; y >= 0; --y) {
@@ -103,7 +103,7 @@ Bytes SmallGroup(int count, std::uint16_t flags) {
     headers(62, 1, 4 * sh);
     put(0, 4);
     put(0x00FFFFFF, 4);
-    put(0, 4 * sh);
+    g.append(4 * sh, '\0');  // mask rows: every pixel drawn
     if (flags == 0x1021) {
         g.append(22, '\0');
     }
