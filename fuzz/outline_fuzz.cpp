@@ -35,7 +35,8 @@ bool Huge(const qv::Bytes& mask) {
     QByteArray bytes = QByteArray::fromRawData(mask.data(), static_cast<qsizetype>(mask.size()));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    const QSize claimed = QImageReader(&buffer).size();
+    // Only the two readers that DecodePicture uses.
+    const QSize claimed = QImageReader(&buffer, mask.starts_with("BM") ? "bmp" : "jpeg").size();
     return std::abs(qint64{claimed.width()}) * std::abs(qint64{claimed.height()}) > 1 << 16;
 }
 
