@@ -2,6 +2,7 @@
 # ./build.sh run   installs what is needed, builds, and starts the player from its folder
 # ./build.sh test  installs what is needed, builds, and runs every test
 # ./build.sh asan  the unit, widget and player tests under AddressSanitizer and UBSan
+# ./build.sh fuzz  builds the fuzz targets (clang) and replays their corpora once
 set -euo pipefail
 cd "$(dirname "$0")"
 what=${1:-run}
@@ -20,5 +21,9 @@ case "$what" in
     cmake --preset asan
     cmake --build --preset asan
     ctest --preset asan ;;
-  *) echo "usage: $0 run|test|asan" >&2; exit 2 ;;
+  fuzz)
+    cmake --preset fuzz
+    cmake --build --preset fuzz
+    ctest --preset fuzz ;;
+  *) echo "usage: $0 run|test|asan|fuzz" >&2; exit 2 ;;
 esac

@@ -1,6 +1,10 @@
 #include "platform/pictures.h"
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QImageReader>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -96,20 +100,57 @@ size_t RowBytes(int width, int bits) {
     return (static_cast<size_t>(width) * static_cast<size_t>(bits) + 31) / 32 * 4;
 }
 
+// `v` as an n-byte little-endian field; bytes past the fourth are zero (a shift by 32 or more
+// is undefined).
 void Put(Bytes& out, std::uint32_t v, int n) {
     for (int i = 0; i < n; ++i) {
-        out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+        out.push_back(i < 4 ? static_cast<char>((v >> (8 * i)) & 0xFF) : '\0');
     }
+}
+
+// Qt's BMP reader leaves the pixels that a short or run-length file does not cover as it finds
+// them in memory. It fills a picture of the stated size and kind in place, so a cleared one makes
+// those pixels black rather than undefined. Null when the header states no usable size, or more
+// than the reader's own allocation limit allows.
+QImage ClearedPicture(QImageReader& reader) {
+    const QSize stated = reader.size();
+    const QImage::Format kind = reader.imageFormat();
+    // A top-down BMP states its height negative.
+    const qint64 width = stated.width();
+    const qint64 height = std::abs(qint64{stated.height()});
+    if (width <= 0 || height <= 0 || height > INT_MAX || kind == QImage::Format_Invalid) {
+        return {};
+    }
+    const qint64 line = (width * QImage::toPixelFormat(kind).bitsPerPixel() + 31) / 32 * 4;
+    const qint64 limit = qint64{QImageReader::allocationLimit()} * 1024 * 1024;
+    if (limit != 0 && (line > limit || height > limit / line)) {
+        return {};
+    }
+    QImage image(static_cast<int>(width), static_cast<int>(height), kind);
+    image.fill(0);
+    return image;
 }
 
 }  // namespace
 
 QImage DecodePicture(const Bytes& picture) {
-    if (picture.empty()) {
+    // The program holds BMP and JPEG files only; no other reader sees its bytes.
+    const char* format = picture.starts_with("BM")             ? "bmp"
+                         : picture.starts_with("\xFF\xD8\xFF") ? "jpeg"
+                                                               : nullptr;
+    if (format == nullptr) {
         return {};
     }
-    return QImage::fromData(reinterpret_cast<const uchar*>(picture.data()),
-                            static_cast<int>(picture.size()));
+    QByteArray bytes =
+        QByteArray::fromRawData(picture.data(), static_cast<qsizetype>(picture.size()));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    QImage image = ClearedPicture(reader);
+    if (!reader.read(&image)) {
+        return {};
+    }
+    return image;
 }
 
 Bytes TakePicture(const Bytes& group, int n) {
@@ -170,7 +211,7 @@ Bytes TakePicture(const Bytes& group, int n) {
     Put(out, 24, 2);
     Put(out, 0, 4);
     Put(out, static_cast<std::uint32_t>(outRow * static_cast<size_t>(h)), 4);
-    Put(out, 0, 16);
+    out.append(16, '\0');               // resolution and palette counts
     for (int y = h - 1; y >= 0; --y) {  // bottom-up, like the strip
         const int stripRow = top + y;
         const int stored = colour->topDown ? stripRow : colour->height - 1 - stripRow;

@@ -14,6 +14,9 @@ packages=(
   openbox iproute2
   # player tests: ffmpeg makes an HLS stream, the form most stations send
   ffmpeg
+  # fuzz targets: clang with libFuzzer and its sanitizer runtimes; llvm's symbolizer for the
+  # stack traces of their reports
+  clang libclang-rt-14-dev llvm
 )
 $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${packages[@]}"

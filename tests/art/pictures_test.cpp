@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QRegion>
+#include <string_view>
 
 #include "platform/pictures.h"
 #include "tests/art/bytes.h"
@@ -58,6 +59,73 @@ TEST(DecodePicture, EmptyOrJunkGivesNullImage) {
     EXPECT_EQ(back.pixel(2, 1) & 0xFFFFFF, qRgb(1, 2, 3) & 0xFFFFFF);
 }
 
+// A 40 x 30 BMP whose pixel rows end after the first stored one: the bottom row, or the top row
+// of a top-down file.
+Bytes ShortBmp(int bits, bool topDown) {
+    QImage img(40, 30, bits == 1 ? QImage::Format_Mono : QImage::Format_RGB32);
+    if (bits == 1) {
+        img.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        img.fill(1);
+    } else {
+        img.fill(qRgb(10, 20, 30));
+    }
+    QByteArray file;
+    QBuffer buffer(&file);
+    buffer.open(QIODevice::WriteOnly);
+    (bits == 1 ? img : img.convertToFormat(QImage::Format_RGB888)).save(&buffer, "BMP");
+    Bytes whole = file.toStdString();
+    EXPECT_EQ(test::U16(whole, 28), static_cast<std::uint32_t>(bits));
+    if (topDown) {
+        const std::uint32_t height = static_cast<std::uint32_t>(-30);
+        for (int i = 0; i < 4; ++i) whole[22 + i] = static_cast<char>((height >> (8 * i)) & 0xFF);
+    }
+    const size_t row = (40 * static_cast<size_t>(bits) + 31) / 32 * 4;
+    return whole.substr(0, test::U32(whole, 10) + row);
+}
+
+TEST(DecodePicture, RowsMissingFromTheFileAreBlackNotWhateverWasInMemory) {
+    for (int bits : {1, 24}) {
+        for (bool topDown : {false, true}) {
+            // Leave freed memory of the picture's size full of ones for the reader to find.
+            for (int i = 0; i < 8; ++i) {
+                std::vector<char> junk(40 * 30 * 4, '\xFF');
+                (void)junk.data();
+            }
+            const QImage img =
+                DecodePicture(ShortBmp(bits, topDown)).convertToFormat(QImage::Format_RGB32);
+            ASSERT_EQ(img.size(), QSize(40, 30)) << bits << topDown;
+            const int stored = topDown ? 0 : 29;
+            int black = 0;
+            for (int y = 0; y < 30; ++y) {
+                for (int x = 0; x < 40; ++x) {
+                    const QRgb p = img.pixel(x, y) & 0xFFFFFF;
+                    if (y == stored)
+                        EXPECT_EQ(p, bits == 1 ? 0xFFFFFFu : 0x0A141Eu) << bits << topDown;
+                    else
+                        black += p == 0;
+                }
+            }
+            EXPECT_EQ(black, 40 * 29) << bits << " " << topDown;
+        }
+    }
+}
+
+TEST(DecodePicture, OnlyBmpAndJpegFilesArePictures) {
+    QImage img(4, 3, QImage::Format_RGB32);
+    img.fill(qRgb(1, 2, 3));
+    for (const char* format : {"BMP", "JPEG", "PNG", "GIF", "ICO", "PPM", "XPM"}) {
+        QByteArray file;
+        QBuffer buffer(&file);
+        buffer.open(QIODevice::WriteOnly);
+        if (!img.save(&buffer, format))
+            continue;  // no writer for it here
+        const bool ours = std::string_view(format) == "BMP" || std::string_view(format) == "JPEG";
+        const QImage back = DecodePicture(file.toStdString());
+        EXPECT_EQ(back.isNull(), !ours) << format;
+        EXPECT_EQ(back.size(), ours ? QSize(4, 3) : QSize(0, 0)) << format;
+    }
+}
+
 // A group of `count` 2 x 2 pictures whose pixel (x, y) of picture i is (i, x, y) with 0x80 added,
 // built field by field the way the stored groups are.
 Bytes SmallGroup(int count, std::uint16_t flags) {
@@ -66,9 +134,9 @@ Bytes SmallGroup(int count, std::uint16_t flags) {
     const int sw = 4 * w;
     const int sh = 2 * h;
     Bytes g = "MITL";
-    auto put = [&g](std::uint32_t v, int n) {
+    auto put = [&g](std::uint32_t v, int n) {  // little-endian, zero past the fourth byte
         for (int i = 0; i < n; ++i) {
-            g.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+            g.push_back(i < 4 ? static_cast<char>((v >> (8 * i)) & 0xFF) : '\0');
         }
     };
     put(0xFF000000u, 4);
@@ -91,7 +159,7 @@ Bytes SmallGroup(int count, std::uint16_t flags) {
         put(static_cast<std::uint32_t>(bits), 2);
         put(0, 4);
         put(image, 4);
-        put(0, 16);
+        g.append(16, '\0');
     };
     headers(54, 32, sw * sh * 4);
     for (int y = sh - 1; y >= 0; --y) {
@@ -103,7 +171,7 @@ Bytes SmallGroup(int count, std::uint16_t flags) {
     headers(62, 1, 4 * sh);
     put(0, 4);
     put(0x00FFFFFF, 4);
-    put(0, 4 * sh);
+    g.append(4 * sh, '\0');  // mask rows: every pixel drawn
     if (flags == 0x1021) {
         g.append(22, '\0');
     }

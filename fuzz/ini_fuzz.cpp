@@ -1,0 +1,86 @@
+// The settings file's byte layer: any content, names and value. What is read, written and read
+// again is the same; a write touches one line and keeps every other byte and every other value.
+// Input: a section, a key, a value, a second section and key, each ended by a backslash and one
+// more byte ("\\" stands for a backslash), then the file's content.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/ini_format.h"
+
+#define QV_CHECK(cond)                                                                    \
+    do {                                                                                  \
+        if (!(cond)) {                                                                    \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
+            std::abort();                                                                 \
+        }                                                                                 \
+    } while (0)
+
+namespace {
+
+std::string AsciiLower(std::string s) {
+    for (char& c : s) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return s;
+}
+
+// Whether two names may name the same entry (coarser than the reader: every byte is folded).
+bool MaySame(const std::string& a, const std::string& b) {
+    return AsciiLower(a) == AsciiLower(b);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace qv::ini;
+    FuzzedDataProvider in(data, size);
+    const std::string section = in.ConsumeRandomLengthString(64);
+    const std::string key = in.ConsumeRandomLengthString(64);
+    const std::string value = in.ConsumeRandomLengthString(256);
+    const std::string otherSection = in.ConsumeRandomLengthString(64);
+    const std::string otherKey = in.ConsumeRandomLengthString(64);
+    const std::string content = in.ConsumeRemainingBytesAsString();
+
+    QV_CHECK(DecodeValue(EncodeValue(value)) == value);
+
+    const bool storable = IsStorableSection(section) && IsStorableKey(key);
+    const auto read = FindValue(content, section, key);
+    QV_CHECK(!read || storable);
+    if (read) {
+        // A value read and written back reads the same, and a second write changes nothing.
+        const auto back = SetValue(content, section, key, *read);
+        QV_CHECK(back && FindValue(*back, section, key) == read);
+        QV_CHECK(SetValue(*back, section, key, *read) == back);
+    }
+
+    const auto written = SetValue(content, section, key, value);
+    QV_CHECK(written.has_value() == storable);
+    if (!written)
+        return 0;
+    QV_CHECK(FindValue(*written, section, key) == value);
+    QV_CHECK(SetValue(*written, section, key, value) == written);
+
+    // The bytes the write replaced lie within one line: every other line is kept as it was.
+    const std::string& out = *written;
+    const size_t common = std::min(content.size(), out.size());
+    size_t head = 0;
+    while (head < common && content[head] == out[head]) ++head;
+    size_t tail = 0;
+    while (tail < common - head &&
+           content[content.size() - 1 - tail] == out[out.size() - 1 - tail]) {
+        ++tail;
+    }
+    const std::string removed = content.substr(head, content.size() - head - tail);
+    QV_CHECK(removed.find('\n') == std::string::npos);
+
+    if (!MaySame(section, otherSection) || !MaySame(key, otherKey)) {
+        QV_CHECK(FindValue(content, otherSection, otherKey) ==
+                 FindValue(out, otherSection, otherKey));
+    }
+    return 0;
+}
