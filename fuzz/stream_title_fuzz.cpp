@@ -1,13 +1,13 @@
 // Stream titles as stations send them (ICY or tag metadata, UTF-8 or GBK, any bytes): the decoded
 // title is clean GBK text, one line without blanks at its ends, and decoding its UTF-8 form again
 // gives it back.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-// The decoder is private to the player's source: the target compiles that source in.
-#include "platform/mpv_player.cpp"
+#include "platform/player_status.h"
 
 #define QV_CHECK(cond)                                                                    \
     do {                                                                                  \
@@ -19,12 +19,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view raw(reinterpret_cast<const char*>(data), size);
-    const qv::Text title = qv::DecodeTitle(raw);
+    const qv::Text title = qv::DecodeStreamTitle(raw);
     for (char c : title) QV_CHECK(static_cast<unsigned char>(c) >= 0x20);
     if (!title.empty())
         QV_CHECK(title.front() != ' ' && title.back() != ' ');
     const std::string utf8 = qv::Utf8(title);
     QV_CHECK(qv::Gbk(utf8) == title);
-    QV_CHECK(qv::DecodeTitle(utf8) == title);
+    QV_CHECK(qv::DecodeStreamTitle(utf8) == title);
     return 0;
 }
