@@ -273,8 +273,12 @@ TEST_F(PlayerTest, HlsPlaylistsThatLoopOrNestEndInFailure) {
         // The engine may read a few more while the player reads beside it; without the check it
         // reads thousands a second until it runs out of memory or time.
         EXPECT_LT(failedAt - before, 400U);
+        // A request already on its way may still arrive; then nothing more.
         test::Pump(500);
-        EXPECT_EQ(server.requests().size(), failedAt);
+        const size_t settled = server.requests().size();
+        EXPECT_LE(settled - failedAt, 2U);
+        test::Pump(500);
+        EXPECT_EQ(server.requests().size(), settled);
     }
 }
 
