@@ -28,4 +28,5 @@ packages=(
   clang-format clang-tidy
 )
 $SUDO apt-get update
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${packages[@]}"
+# sudo starts apt-get with a clean environment: the setting goes through env.
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${packages[@]}"
