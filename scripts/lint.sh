@@ -18,6 +18,11 @@ sources() {
     fi
 }
 
+# The files a compile database names.
+compiled() {
+    sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$1"
+}
+
 case "${1:-}" in
     format)
         sources | tr '\n' '\0' | xargs -0 -r clang-format --dry-run --Werror
@@ -26,17 +31,25 @@ case "${1:-}" in
         shift
         [ $# -gt 0 ] || { echo "usage: $0 tidy BUILD..." >&2; exit 2; }
         status=0
+        declare -A seen
         for build in "$@"; do
             db=$build/compile_commands.json
             if [ ! -f "$db" ]; then
                 echo "$db is missing: configure and build $build first" >&2
                 exit 2
             fi
-            # Each file once, however many targets compile it; what the build made is not ours.
+            # Each file once, however many targets or trees compile it; what a build made is not
+            # ours.
             out=$(cd "$build" && pwd)
-            sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$db" | grep -v -F "$out/" | sort -u |
-                tr '\n' '\0' |
-                xargs -0 -r -n 4 -P "$jobs" clang-tidy -p "$build" --quiet --warnings-as-errors='*' \
+            files=()
+            while IFS= read -r file; do
+                [ -z "${seen[$file]:-}" ] || continue
+                seen[$file]=1
+                files+=("$file")
+            done < <(compiled "$db" | grep -v -F "$out/" | sort -u)
+            [ ${#files[@]} -gt 0 ] || continue
+            printf '%s\0' "${files[@]}" |
+                xargs -0 -n 4 -P "$jobs" clang-tidy -p "$build" --quiet --warnings-as-errors='*' \
                     2> >(grep -v -E '^[0-9]+ warnings? (and [0-9]+ errors? )?generated\.$' >&2) ||
                 status=1
         done
