@@ -32,7 +32,8 @@ void ReleaseGlobalsAtExit() {
 void ProgramEntry() {
     CreateGlobals();
     RegisterExitRoutine(ReleaseGlobalsAtExit);
-    CreateStartWindow(MainWindowDefinition());
+    if (!CreateStartWindow(MainWindowDefinition()))
+        ExitProgram(1);
     RunMessageLoop();
     ExitProgram(0);
 }

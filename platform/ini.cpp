@@ -232,7 +232,9 @@ Text ReadIniValue(const Text& path, const Text& section, const Text& key, const 
     if (file.outcome != Outcome::kRead)
         return fallback;
     std::optional<std::string> value = ini::FindValue(file.bytes, section, key);
-    return value ? std::move(*value) : fallback;
+    if (!value)
+        return fallback;
+    return std::move(*value);
 }
 
 bool WriteIniValue(const Text& path, const Text& section, const Text& key, const Text& value) {

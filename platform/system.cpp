@@ -21,6 +21,11 @@ bool (*&WebOpener())(const Text&) {
     return opener;
 }
 
+Text& ProgramFolderOverride() {
+    static Text folder;
+    return folder;
+}
+
 std::string Dirname(const std::string& p) {
     auto slash = p.rfind('/');
     if (slash == std::string::npos)
@@ -48,7 +53,13 @@ bool MakeFolders(const std::string& path, mode_t mode) {
 
 }  // namespace
 
+void SetProgramFolder(const Text& folder) {
+    ProgramFolderOverride() = folder;
+}
+
 Text ProgramFolder() {
+    if (!ProgramFolderOverride().empty())
+        return ProgramFolderOverride();
     // The folder's own bytes, not converted to GBK: a name that is not valid UTF-8 must still
     // reach open() as it is.
     std::string buf(PATH_MAX, '\0');

@@ -7,6 +7,9 @@ namespace qv {
 // The executable's folder, without a trailing separator, as the file system's bytes (a path, not
 // a GBK text: the name need not be valid in any code page).
 [[nodiscard]] Text ProgramFolder();
+// Tests keep the settings file out of the build tree: a non-empty folder stands in for the
+// executable's folder; an empty one gives it back.
+void SetProgramFolder(const Text& folder);
 // Folder 11: the per-user temporary folder, $XDG_CACHE_HOME/quorvin/ or ~/.cache/quorvin/,
 // made with mode 0700, with its trailing separator. Other numbers give the same folder.
 [[nodiscard]] Text SystemFolderPath(int number);

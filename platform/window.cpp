@@ -200,7 +200,7 @@ void ExitProgram(int code) {
 }
 
 std::unique_ptr<Control> MakeControl(const ControlDefinition& d, Window* w);  // window_builder.cpp
-void BindEvents(Window* w, const WindowDefinition& def);                      // window_builder.cpp
+bool BindEvents(Window* w, const WindowDefinition& def);                      // window_builder.cpp
 
 Window* CreateStartWindow(const WindowDefinition& def) {
     auto w = std::make_unique<Window>("");
@@ -229,7 +229,8 @@ Window* CreateStartWindow(const WindowDefinition& def) {
         if (c && c->widget())
             c->widget()->lower();
     }
-    BindEvents(w.get(), def);
+    if (!BindEvents(w.get(), def))
+        return nullptr;
     Start() = w.get();
     StartOwner() = std::move(w);
     Window* win = Start();

@@ -1,7 +1,8 @@
 #pragma once
 // The top-level window and the program's life. Lifecycle:
 //  1. CreateStartWindow(definition): builds the window and its controls, binds their events,
-//     raises the created event, then shows the window.
+//     raises the created event, then shows the window. A definition that binds an event to a
+//     control it does not define gives no window (null, and a line on standard error).
 //  2. RunMessageLoop(): delivers events until no window is left; then the window and its
 //     controls are destroyed.
 //  3. ExitProgram(code): runs the routine given to RegisterExitRoutine once, then ends the process

@@ -1,4 +1,6 @@
 // Builds a window's controls from its definition and binds their events.
+#include <cstdio>
+
 #include "platform/list_view.h"
 #include "platform/window.h"
 #include "platform/window_definition.h"
@@ -88,12 +90,22 @@ std::unique_ptr<Control> MakeControl(const ControlDefinition& d, Window* w) {
     return c;
 }
 
-void BindEvents(Window* w, const WindowDefinition& def) {
+bool BindEvents(Window* w, const WindowDefinition& def) {
+    // A binding that names no control of the window (a misspelt name) would leave its event
+    // silently unbound: the definition is refused instead.
+    for (const EventBinding& b : def.bindings) {
+        if (b.control && !w->find(b.control)) {
+            std::fprintf(stderr,
+                         "window definition: an event is bound to \"%s\", no control of it\n",
+                         b.control);
+            return false;
+        }
+    }
     for (const EventBinding& b : def.bindings) {
         Control* c = b.control ? w->find(b.control) : w;
-        if (c)
-            c->bind(b.event, b.routine);
+        c->bind(b.event, b.routine);
     }
+    return true;
 }
 
 }  // namespace qv

@@ -5,6 +5,7 @@
 #include "app/globals.h"
 #include "app/routines.h"
 #include "platform/system.h"
+#include "radio/province_query.h"
 #include "radio/station_row.h"
 #include "ui/art/artwork.h"
 
@@ -15,8 +16,6 @@ const Text kDatabaseFile = Gbk("mmsDT.dll");
 const Text kConnectFailed = Gbk("数据库连接失败！！");
 const Text kColumnTitle = Gbk("电台");
 const Text kAllOrder = Gbk("省份 ASC");
-const Text kQueryHead = Gbk("select * from radio where 省份 like  '%");
-const Text kQueryTail = Gbk("%'order by 电台名称 ASC");
 const Text kCountHead = Gbk("共 ");
 const Text kCountTail = Gbk(" 个电台");
 
@@ -77,9 +76,7 @@ void LoadStationList(int filter, const Text& province) {
             MoveToNextRecord(rs);
         }
     } else {
-        // The province is quoted the SQL way, so a quote mark in it stays part of the pattern.
-        const Text query = kQueryHead + EscapeSqlText(province) + kQueryTail;
-        OpenRecordSetQuery(rs, query, 1);
+        OpenRecordSetQuery(rs, ProvinceQuery(province), 1);
         ClearListRows(list);
         f.透明标签2->setCaption(CountLine(RecordCount(rs)));
         const int count = RecordCount(rs);

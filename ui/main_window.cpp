@@ -71,8 +71,15 @@ const EventBinding kBindings[] = {
 }  // namespace
 
 const WindowDefinition& MainWindowDefinition() {
-    static const WindowDefinition def{"Quorvinv1.0", 50, 50, 346, 507, art::Face,
-                                      kControls,     kBindings, BindForm};
+    static const WindowDefinition def{.title = "Quorvinv1.0",
+                                      .left = 50,
+                                      .top = 50,
+                                      .width = 346,
+                                      .height = 507,
+                                      .face = art::Face,
+                                      .controls = kControls,
+                                      .bindings = kBindings,
+                                      .built = BindForm};
     return def;
 }
 

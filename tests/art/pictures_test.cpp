@@ -12,6 +12,8 @@
 namespace qv {
 namespace {
 
+using namespace std::string_literals;
+
 Bytes Bmp(const QImage& img) {
     QByteArray out;
     QBuffer buffer(&out);
@@ -46,7 +48,7 @@ TEST(OutlineRuns, KeyIsBlueGreenRed) {
 
 TEST(OutlineRuns, UnreadablePictureGivesNoOutline) {
     EXPECT_TRUE(OutlineRuns({}, 0x00FF00FF).empty());
-    EXPECT_TRUE(OutlineRuns("BM\x10\x00garbage", 0x00FF00FF).empty());
+    EXPECT_TRUE(OutlineRuns("BM\x10\x00garbage"s, 0x00FF00FF).empty());
 }
 
 TEST(DecodePicture, EmptyOrJunkGivesNullImage) {

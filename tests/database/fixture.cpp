@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 #include "platform/database_collation.h"
 #include "tests/support/support.h"
@@ -45,6 +46,32 @@ void MakeCatalogue(const std::string& path, const std::vector<Row>& rows) {
                       ", " + literal(r.link) + ")");
     }
     MakeDatabase(path, sql);
+}
+
+std::vector<Row> ShippedStations() {
+    std::istringstream in(ReadFile(QV_SOURCE_DIR "/data/stations.tsv"));
+    std::vector<Row> rows;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == '#')
+            continue;
+        const size_t tab1 = line.find('\t');
+        const size_t tab2 = line.find('\t', tab1 + 1);
+        EXPECT_NE(tab2, std::string::npos) << line;
+        if (tab2 == std::string::npos)
+            continue;
+        rows.push_back(
+            {line.substr(0, tab1), line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)});
+    }
+    EXPECT_FALSE(rows.empty()) << "data/stations.tsv lists no station";
+    return rows;
+}
+
+std::set<std::string> ShippedProvinces() {
+    std::set<std::string> provinces;
+    for (const Row& r : ShippedStations()) provinces.insert(*r.province);
+    return provinces;
 }
 
 namespace {
@@ -93,11 +120,6 @@ std::vector<std::string> ReadColumn(RecordSet& rs, const std::string& utf8Field)
         MoveToNextRecord(rs);
     }
     return out;
-}
-
-Text ProvinceSql(const Text& province) {
-    return Gbk("select * from radio where 省份 like  '%") + province +
-           Gbk("%'order by 电台名称 ASC");
 }
 
 }  // namespace qv::test

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ void MakeDatabase(const std::string& path, const std::vector<std::string>& state
                   bool withGbk = false);
 // A catalogue like the shipped one holding the rows, in this order.
 void MakeCatalogue(const std::string& path, const std::vector<Row>& rows);
+// The stations of data/stations.tsv, the source of the shipped catalogue, in the file's order.
+[[nodiscard]] std::vector<Row> ShippedStations();
+// The provinces of those stations, each once.
+[[nodiscard]] std::set<std::string> ShippedProvinces();
 
 // Whether the stock sqlite3 shell is on PATH.
 [[nodiscard]] bool HaveSqlite3Shell();
@@ -38,7 +43,5 @@ ShellResult RunSqlite3(const std::string& path, const std::string& script);
 
 // The listing as the program reads it: count, then count times read field and move next.
 [[nodiscard]] std::vector<std::string> ReadColumn(RecordSet& rs, const std::string& utf8Field);
-// The province listing's SQL exactly as the program forms it, from a GBK province text.
-[[nodiscard]] Text ProvinceSql(const Text& province);
 
 }  // namespace qv::test

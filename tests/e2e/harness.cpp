@@ -223,7 +223,7 @@ QImage Display::grab() const {
 }
 
 std::string Display::keep(const QImage& image, const std::string& name) const {
-    const std::string path = folder_ + "/" + name + ".png";
+    std::string path = folder_ + "/" + name + ".png";
     image.save(QString::fromStdString(path), "PNG");
     return path;
 }

@@ -97,7 +97,7 @@ TEST_F(Catalogue, TheBackgroundIsWrittenWholeAndTiledBehindTransparentText) {
 TEST_F(Catalogue, EveryFillSetsTheBackgroundAndRewritesTheFileOnlyWhenItDiffers) {
     OpenCatalogue(Stations(3, 1));
     ListView& list = *f().超级列表框_名称;
-    const std::string picture = art::ListBackground();
+    const std::string& picture = art::ListBackground();
     std::string flipped = picture;
     flipped[picture.size() / 2] = static_cast<char>(flipped[picture.size() / 2] ^ 1);
     struct Case {
@@ -214,7 +214,9 @@ TEST_F(Catalogue, TheShippedCatalogueFillsTheSeventeenRowsOfTheGrid) {
     std::filesystem::copy_file(QV_PROGRAM_DIR "/mmsDT.dll", folder + "/mmsDT.dll");
     OpenStationDatabase();
     LoadStationList(0, Text());
-    EXPECT_EQ(f().透明标签2->caption(), Gbk("共 304 个电台"));
+    const size_t stations = ShippedStations().size();
+    EXPECT_EQ(f().透明标签2->caption(), Gbk("共 " + std::to_string(stations) + " 个电台"));
+    EXPECT_EQ(f().超级列表框_名称->rowCount(), static_cast<int>(stations));
     ASSERT_EQ(G().provinceList->size(), 34u);
     EXPECT_EQ(Province(1)->caption(), Gbk("安徽"));
     EXPECT_EQ(Province(2)->caption(), Gbk("北京"));

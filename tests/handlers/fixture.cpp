@@ -4,6 +4,7 @@
 
 #include <climits>
 
+#include "platform/system.h"
 #include "tests/support/support.h"
 #include "ui/art/artwork.h"
 #include "ui/main_window.h"
@@ -15,6 +16,8 @@ void MainWindowTest::SetUp() {
     previousFolder_ = getcwd(buf, sizeof buf) ? buf : "/";
     folder = NewFolder("window");
     ASSERT_EQ(chdir(folder.c_str()), 0);
+    programFolder = NewFolder("program");
+    SetProgramFolder(programFolder);
     ReleaseGlobalsAtExit();
     G() = Globals{};  // the flags and counters start at 0 in every run of the program
     CreateGlobals();
@@ -27,15 +30,20 @@ void MainWindowTest::SetUp() {
             return std::unique_ptr<MediaPlayer>(std::move(p));
         });
     WindowDefinition def = MainWindowDefinition();
-    bindings_.clear();
-    for (const EventBinding& b : def.bindings) {
-        if (b.event != Event::Created)
-            bindings_.push_back(b);
+    if (runCreated) {
+        MakeCatalogue(folder + "/mmsDT.dll", Stations(3, 1));
+    } else {
+        bindings_.clear();
+        for (const EventBinding& b : def.bindings) {
+            if (b.event != Event::Created)
+                bindings_.push_back(b);
+        }
+        def.bindings = bindings_;
     }
-    def.bindings = bindings_;
     ASSERT_NE(CreateStartWindow(def), nullptr);
     ASSERT_TRUE(realPlayer || player != nullptr);
-    TakePlayerObjects();
+    if (!runCreated)
+        TakePlayerObjects();
 }
 
 void MainWindowTest::TearDown() {
@@ -43,6 +51,7 @@ void MainWindowTest::TearDown() {
     ReleaseGlobalsAtExit();
     SetMediaPlayerFactory(nullptr);
     Form() = MainForm{};
+    SetProgramFolder(Text());
     ASSERT_EQ(chdir(previousFolder_.c_str()), 0);
 }
 

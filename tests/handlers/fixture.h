@@ -1,6 +1,7 @@
 #pragma once
 // The real main window on the offscreen platform with a scripted player, built without its
-// created sequence, so each test runs the steps it needs. Its folder is the working folder.
+// created sequence, so each test runs the steps it needs. Its folder is the working folder; the
+// program's folder, where pz.ini lives, is another folder of the test's own.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -27,7 +28,10 @@ class MainWindowTest : public ::testing::Test {
 
     FakePlayer* player = nullptr;  // null when realPlayer
     bool realPlayer = false;       // the real libmpv player instead of the scripted one
-    std::string folder;
+    // The whole definition, created event too: its sequence runs on Stations(3, 1).
+    bool runCreated = false;
+    std::string folder;         // the working folder
+    std::string programFolder;  // stands in for the executable's folder
 
   private:
     std::string previousFolder_;

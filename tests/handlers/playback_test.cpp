@@ -127,50 +127,67 @@ TEST_F(Playback, AStatusRaisedInsidePlayIsFollowedByTheClicksOwnWrites) {
 TEST_F(Playback, NewPlayingTitlesKeepTheClocksOneSecondPeriod) {
     player->report(Gbk("正在播放：第一首"));
     ASSERT_TRUE(f().时钟_时间->active());
-    Pump(400);
+    // Once part of the period has gone, new titles leave the rest as it is; a restart would
+    // show a full second again.
+    ASSERT_TRUE(WaitUntil([&] { return f().时钟_时间->remaining() < 900; }, 30000));
     const int before = f().时钟_时间->remaining();
     player->report(Gbk("正在播放：第二首"));
     player->report(Gbk("正在播放：第三首"));
     const int after = f().时钟_时间->remaining();
-    EXPECT_LE(after, before);  // not restarted at a full second
-    EXPECT_LT(after, 800);
+    EXPECT_GE(after, 0);
+    EXPECT_LE(after, before);
     // A status that is not playing stops it.
     player->report(Gbk("正在缓冲 10%"));
     EXPECT_FALSE(f().时钟_时间->active());
 }
 
-TEST_F(Playback, NextAndPreviousWrapOnTheRecordCount) {
-    struct Case {
-        int stations;
-        int selected;  // -1: none
-        bool next;
-        int tuned;  // the row selected afterwards
-    };
-    const Case cases[] = {{3, 2, true, 0},  {3, 0, true, 1},   {3, -1, true, 0},  {3, 0, false, 2},
-                          {3, 2, false, 1}, {3, -1, false, 2}, {1, 0, true, 0},   {1, -1, false, 0},
-                          {1, 0, false, 0}, {0, -1, true, -1}, {0, -1, false, -1}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.stations << " stations, row " << c.selected
-                                        << (c.next ? " next" : " previous"));
-        TearDown();
-        SetUp();
-        OpenCatalogue(Stations(c.stations, 1));
-        SelectListRow(*f().超级列表框_名称, c.selected);
-        c.next ? OnNextStationClick() : OnPreviousStationClick();
-        EXPECT_EQ(f().超级列表框_名称->selectedRow(), c.tuned);
-        ASSERT_EQ(player->log().urls.size(), 1u);
-        if (c.tuned >= 0) {
-            Text name = f().超级列表框_名称->cellText(c.tuned, 0);
-            EXPECT_EQ(f().透明标签_名称->caption(), Gbk(">>> ") + name);
-            EXPECT_FALSE(player->log().urls.back().empty());
-        } else {
-            // Nothing to tune: the empty name and link, the clock still reset.
-            EXPECT_EQ(f().透明标签_名称->caption(), Gbk(">>> "));
-            EXPECT_TRUE(player->log().urls.back().empty());
-        }
-        EXPECT_EQ(G().playing, 1);
-    }
+struct Step {
+    int stations;
+    int selected;  // -1: none
+    bool next;
+    int tuned;  // the row selected afterwards
+};
+
+void PrintTo(const Step& s, std::ostream* out) {
+    *out << s.stations << " stations, row " << s.selected << (s.next ? ", next" : ", previous");
 }
+
+std::string StepName(const testing::TestParamInfo<Step>& info) {
+    const Step& s = info.param;
+    return std::to_string(s.stations) + "Stations" +
+           (s.selected < 0 ? std::string("NoRow") : "Row" + std::to_string(s.selected)) +
+           (s.next ? "Next" : "Previous");
+}
+
+class NextAndPrevious : public MainWindowTest, public testing::WithParamInterface<Step> {};
+
+TEST_P(NextAndPrevious, WrapOnTheRecordCount) {
+    const Step& c = GetParam();
+    OpenCatalogue(Stations(c.stations, 1));
+    SelectListRow(*f().超级列表框_名称, c.selected);
+    c.next ? OnNextStationClick() : OnPreviousStationClick();
+    EXPECT_EQ(f().超级列表框_名称->selectedRow(), c.tuned);
+    ASSERT_EQ(player->log().urls.size(), 1u);
+    if (c.tuned >= 0) {
+        Text name = f().超级列表框_名称->cellText(c.tuned, 0);
+        EXPECT_EQ(f().透明标签_名称->caption(), Gbk(">>> ") + name);
+        EXPECT_FALSE(player->log().urls.back().empty());
+    } else {
+        // Nothing to tune: the empty name and link, the clock still reset.
+        EXPECT_EQ(f().透明标签_名称->caption(), Gbk(">>> "));
+        EXPECT_TRUE(player->log().urls.back().empty());
+    }
+    EXPECT_EQ(G().playing, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Playback, NextAndPrevious,
+                         testing::Values(Step{3, 2, true, 0}, Step{3, 0, true, 1},
+                                         Step{3, -1, true, 0}, Step{3, 0, false, 2},
+                                         Step{3, 2, false, 1}, Step{3, -1, false, 2},
+                                         Step{1, 0, true, 0}, Step{1, -1, false, 0},
+                                         Step{1, 0, false, 0}, Step{0, -1, true, -1},
+                                         Step{0, -1, false, -1}),
+                         StepName);
 
 TEST_F(Playback, VolumeReachesThePlayerWithTheSpeakerForItsRange) {
     const std::pair<int, int> cases[] = {{100, 0}, {86, 0}, {85, 1}, {84, 1}, {36, 1}, {35, 2},

@@ -14,7 +14,8 @@ namespace {
 
 using Shell = MainWindowTest;
 
-// The settings file lives beside the program (the test binary), not in the working folder.
+// The settings file lives in the program's folder (the fixture's stand-in for the executable's),
+// not in the working folder.
 std::string Ini() {
     return Utf8(ProgramFolder()) + "/pz.ini";
 }
@@ -22,17 +23,7 @@ Text Read(const char* section, const char* key) {
     return ReadIniValue(Gbk(Ini()), Gbk(section), Gbk(key), Gbk("<none>"));
 }
 
-class Settings : public MainWindowTest {
-  protected:
-    void SetUp() override {
-        std::remove(Ini().c_str());
-        MainWindowTest::SetUp();
-    }
-    void TearDown() override {
-        MainWindowTest::TearDown();
-        std::remove(Ini().c_str());
-    }
-};
+using Settings = MainWindowTest;
 
 TEST_F(Settings, WithoutAFileTheDefaultsApply) {
     RestoreWindowPosition();
@@ -217,7 +208,7 @@ TEST_F(Shell, TheCloseButtonWritesTheSettingsBeforeTheWindowGoes) {
     EXPECT_TRUE(f().窗口->closed());
     EXPECT_FALSE(f().窗口->widget()->isVisible());
     EXPECT_EQ(Read("电台", "名称"), Gbk(">>> 关"));
-    std::remove(Ini().c_str());
+    EXPECT_FALSE(std::filesystem::exists(folder + "/pz.ini")) << "written in the working folder";
 }
 
 TEST_F(Shell, ExitReleasesControlsThenSettingsThenTheProvinceList) {

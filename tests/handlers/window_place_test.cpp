@@ -18,14 +18,6 @@ namespace {
 
 class WindowPlace : public MainWindowTest {
   protected:
-    void SetUp() override {
-        std::remove(Ini().c_str());
-        MainWindowTest::SetUp();
-    }
-    void TearDown() override {
-        MainWindowTest::TearDown();
-        std::remove(Ini().c_str());
-    }
     static std::string Ini() { return Utf8(ProgramFolder()) + "/pz.ini"; }
 };
 

@@ -1,6 +1,7 @@
 // The main window as built from its definition: controls, places, looks and event bindings.
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 
 #include <QTreeWidget>
 #include <filesystem>
@@ -182,10 +183,99 @@ TEST_F(MainWindow, OnlyTheUsersChoiceOfARowTunes) {
     EXPECT_EQ(player->log().urls.size(), 2u);
 }
 
+// Also after running at a period, a timer written 0 raises no tick: not at once (as a Qt timer of
+// 0 ms would), nor at its old period.
 TEST_F(MainWindow, TheTimerRaisesNoTickWhileItsIntervalIsZero) {
-    EXPECT_FALSE(f().时钟_时间->active());
-    Pump(50);
+    Timer& timer = *f().时钟_时间;
+    EXPECT_FALSE(timer.active());
+    timer.setInterval(1000);
+    ASSERT_TRUE(timer.active());
+    timer.setInterval(0);
+    EXPECT_FALSE(timer.active());
+    // Qt runs due timers in the order they fall due: a tick still to come would come before this.
+    bool later = false;
+    QTimer::singleShot(1500, [&later] { later = true; });
+    ASSERT_TRUE(WaitUntil([&later] { return later; }, 30000));
     EXPECT_EQ(f().透明标签_时间->caption(), Gbk("00:00:00"));
+    EXPECT_EQ(G().seconds, 0);
+}
+
+// The main window's event table, each row as its control holds it once the window is built.
+class CreatedWindow : public MainWindowTest {
+  protected:
+    CreatedWindow() { runCreated = true; }
+};
+
+TEST_F(CreatedWindow, EachBindingReachesItsControlAndNoOtherIsBound) {
+    struct Bound {
+        const char* control;  // null: the window
+        Event event;
+        Routine routine;
+    };
+    const Bound expected[] = {
+        {nullptr, Event::Created, OnMainWindowCreated},
+        {nullptr, Event::Closing, OnMainWindowClosing},
+        {nullptr, Event::TrayIcon, OnTrayIconEvent},
+        {"透明标签1", Event::Click, OnProvinceLabelClick},
+        {"图形按钮_关闭", Event::Click, OnCloseButtonClick},
+        {"图形按钮_上一台", Event::Click, OnPreviousStationClick},
+        {"图形按钮_播放", Event::Click, OnPlayButtonClick},
+        {"图形按钮_下一台", Event::Click, OnNextStationClick},
+        {"透明标签_建议", Event::Click, OnSuggestionLinkClick},
+        {"透明标签_官网", Event::Click, OnWebsiteLinkClick},
+        {"图形按钮_静音", Event::Click, OnMuteButtonClick},
+        {"多功能条1", Event::PositionChanged, OnVolumeBarChanged},
+        {"图形按钮_QQ", Event::Click, OnContactButtonClick},
+        {"图形按钮_最小化", Event::Click, OnMinimiseButtonClick},
+        {"时钟_时间", Event::Tick, OnElapsedTimerTick},
+        {"播放器1", Event::StatusChange, OnPlayerStatusChange},
+        {"超级列表框_名称", Event::RowChosen, OnStationListEvent},
+    };
+    Window& w = *f().窗口;
+    for (const Bound& b : expected) {
+        SCOPED_TRACE(testing::Message() << (b.control ? b.control : "the window") << ", event "
+                                        << static_cast<int>(b.event));
+        Control* c = b.control ? w.find(b.control) : &w;
+        ASSERT_NE(c, nullptr);
+        const auto bound = c->bindings().find(b.event);
+        ASSERT_NE(bound, c->bindings().end());
+        EXPECT_TRUE(bound->second == b.routine) << "another routine";
+    }
+    size_t bindings = w.bindings().size();
+    for (const ControlDefinition& d : MainWindowDefinition().controls)
+        bindings += w.find(d.name)->bindings().size();
+    EXPECT_EQ(bindings, std::size(expected));
+    // The created event did run its sequence.
+    EXPECT_EQ(f().超级列表框_名称->rowCount(), 3);
+}
+
+int g_created = 0;
+
+// A binding whose control the definition lacks, such as a misspelt name, gives no window; spelt
+// right, the same definition builds.
+TEST(WindowBuilder, ABindingToAControlTheDefinitionLacksIsAnError) {
+    const ControlDefinition controls[] = {
+        {"标签", Kind::Label, 0, 0, 10, 10, nullptr, true, Cursor::Default}};
+    for (const char* name : {"标鉴", "标签"}) {
+        SCOPED_TRACE(name);
+        const bool known = std::string(name) == "标签";
+        const EventBinding bindings[] = {{nullptr, Event::Created, +[] { ++g_created; }},
+                                         {name, Event::Click, +[](int, int, int) {}}};
+        const WindowDefinition def{"", 0, 0, 20, 20, nullptr, controls, bindings};
+        g_created = 0;
+        testing::internal::CaptureStderr();
+        Window* w = CreateStartWindow(def);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(w != nullptr, known);
+        EXPECT_EQ(StartWindow(), w);
+        EXPECT_EQ(g_created, known ? 1 : 0);
+        if (known) {
+            EXPECT_TRUE(w->find("标签")->hasBinding(Event::Click));
+        } else {
+            EXPECT_NE(said.find("标鉴"), std::string::npos) << said;
+        }
+        DestroyStartWindow();
+    }
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 namespace qv {
 namespace {
 
+using namespace std::string_literals;
+
 TEST(Asx, RecognisesThePlaylistByItsRootTag) {
     const struct {
         const char* body;
@@ -45,7 +47,7 @@ TEST(Asx, ReferencesInOrderWithEntitiesDecoded) {
 TEST(Asx, BrokenOrHostileTextGivesWhatItCanAndKeepsLinesWhole) {
     EXPECT_TRUE(AsxReferences("<asx><ref href=\"http://x.invalid/").empty());
     EXPECT_TRUE(AsxReferences("<asx><ref").empty());
-    EXPECT_TRUE(AsxReferences(std::string("<asx>\0<ref href=\"a\0b\"/>", 24)).empty());
+    EXPECT_TRUE(AsxReferences("<asx>\0<ref href=\"a\0b\"/>"s).empty());
     // A line break inside an address would add an entry of the sender's choosing.
     EXPECT_TRUE(
         AsxReferences("<asx><ref href=\"http://a.invalid/\nfile:///etc/passwd\"/>").empty());

@@ -6,7 +6,8 @@
 
 namespace qv::test {
 
-// The process's own temporary folder (absolute, no trailing slash). Removed at exit.
+// The process's own temporary folder (absolute, no trailing slash). Removed when the process
+// ends, however it ends (see test_main.cpp).
 [[nodiscard]] const std::string& TempFolder();
 // A new empty folder inside TempFolder().
 [[nodiscard]] std::string NewFolder(const std::string& name);

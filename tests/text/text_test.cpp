@@ -62,7 +62,6 @@ TEST(Text, NumbersAndBytePieces) {
     EXPECT_EQ(RightBytes("05", 2), "05");
     EXPECT_EQ(RightBytes("5", 2), "5");
     EXPECT_EQ(RightBytes("ab", -2), "");
-    EXPECT_EQ(BitOr(2, 16), 0x12);
 }
 
 }  // namespace

@@ -124,6 +124,8 @@ std::vector<GroupPicture> TrackPicture(bool second) {
     const QColor to = second ? QColor(0xFA, 0x8A, 0x70) : QColor(0xC2, 0x8A, 0x90);
     for (int x = 0; x < 115; ++x) {
         const double t = x / 114.0;
+        // A mix of two channels is never negative, so adding a half rounds it.
+        // NOLINTNEXTLINE(bugprone-incorrect-roundings)
         auto m = [t](int a, int b) { return static_cast<int>(a + (b - a) * t + 0.5); };
         const QRgb c =
             qRgb(m(from.red(), to.red()), m(from.green(), to.green()), m(from.blue(), to.blue()));

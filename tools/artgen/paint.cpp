@@ -8,6 +8,8 @@ namespace artgen {
 namespace {
 
 QRgb Mix(QRgb a, QRgb b, double t) {
+    // A mix of two channels is never negative, so adding a half rounds it.
+    // NOLINTNEXTLINE(bugprone-incorrect-roundings)
     auto m = [t](int x, int y) { return static_cast<int>(x + (y - x) * t + 0.5); };
     return qRgb(m(qRed(a), qRed(b)), m(qGreen(a), qGreen(b)), m(qBlue(a), qBlue(b)));
 }
