@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -172,11 +173,13 @@ std::string ProgramDir() {
     return QV_PROGRAM_DIR;
 }
 
-StreamServer::StreamServer() {
+StreamServer::StreamServer(const std::vector<std::string>& extra) {
     log_ = MakeSealedFolder("streamserver") + "/requests.log";
     int out = -1;
-    pid_ = Spawn({BuildDir() + "/tests/streamserver/qv-streamserver", "--port", "0", "--log", log_},
-                 {}, "", &out);
+    std::vector<std::string> args = {BuildDir() + "/tests/streamserver/qv-streamserver", "--port",
+                                     "0", "--log", log_};
+    args.insert(args.end(), extra.begin(), extra.end());
+    pid_ = Spawn(args, {}, "", &out);
     if (pid_ <= 0)
         return;
     const std::string line = ReadLine(out, 5000);
@@ -198,6 +201,26 @@ std::string StreamServer::url(const std::string& path) const {
 std::string StreamServer::requests() const {
     std::ifstream in(log_);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+double StreamServer::firstRequestAt(const std::string& path) const {
+    std::istringstream in(requests());
+    for (std::string line; std::getline(in, line);) {
+        // "GET /path\t<microseconds>"
+        const size_t sp = line.find(' ');
+        const size_t tab = line.rfind('\t');
+        if (sp == std::string::npos || tab == std::string::npos || tab < sp)
+            continue;
+        if (line.compare(sp + 1, tab - sp - 1, path) == 0)
+            return std::atof(line.c_str() + tab + 1) / 1e6;
+    }
+    return -1;
+}
+
+double MonotonicSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 Xvfb::Xvfb() {
@@ -269,20 +292,23 @@ bool MakeCatalogue(const std::string& path, int n, const std::string& onlyProvin
 }
 
 bool PrepareProgramFolder(const std::string& folder, const std::string& catalogue,
-                          const std::string& link) {
+                          const std::string& link, const std::string& programDir) {
     namespace fs = std::filesystem;
     std::error_code ec;
     // A copy, not a link: the program finds pz.ini beside its own resolved path.
-    fs::copy_file(ProgramDir() + "/quorvin", folder + "/quorvin",
+    fs::copy_file(programDir + "/quorvin", folder + "/quorvin",
                   fs::copy_options::overwrite_existing, ec);
     if (ec)
         return false;
     fs::copy_file(catalogue, folder + "/mmsDT.dll", fs::copy_options::overwrite_existing, ec);
     if (ec)
         return false;
-    const Text ini = Gbk(folder + "/pz.ini");
-    return WriteIniValue(ini, Gbk("电台"), Gbk("名称"), Gbk("基准电台")) &&
-           WriteIniValue(ini, Gbk("电台"), Gbk("链接"), Gbk(link));
+    return WriteIniValue(Gbk(folder + "/pz.ini"), Gbk("电台"), Gbk("名称"), Gbk("基准电台")) &&
+           WriteStationLink(folder, link);
+}
+
+bool WriteStationLink(const std::string& folder, const std::string& link) {
+    return WriteIniValue(Gbk(folder + "/pz.ini"), Gbk("电台"), Gbk("链接"), Gbk(link));
 }
 
 }  // namespace qv::bench
