@@ -1,5 +1,6 @@
 #include "bench/playback/support.h"
 
+#include <iconv.h>
 #include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -17,9 +18,6 @@
 #include <random>
 #include <sstream>
 #include <thread>
-
-#include "platform/ini.h"
-#include "platform/text.h"
 
 extern char** environ;
 
@@ -303,12 +301,30 @@ bool PrepareProgramFolder(const std::string& folder, const std::string& catalogu
     fs::copy_file(catalogue, folder + "/mmsDT.dll", fs::copy_options::overwrite_existing, ec);
     if (ec)
         return false;
-    return WriteIniValue(Gbk(folder + "/pz.ini"), Gbk("电台"), Gbk("名称"), Gbk("基准电台")) &&
-           WriteStationLink(folder, link);
+    return WriteStationLink(folder, link);
 }
 
+// The program's settings file names a station and its link, in the program's code page. Written
+// here rather than through the program's own library, so that this process maps none of what
+// the program maps (Qt above all): pages both mapped would count as shared, not as the program's.
 bool WriteStationLink(const std::string& folder, const std::string& link) {
-    return WriteIniValue(Gbk(folder + "/pz.ini"), Gbk("电台"), Gbk("链接"), Gbk(link));
+    const std::string utf8 = "[电台]\r\n名称=基准电台\r\n链接=" + link + "\r\n";
+    iconv_t cd = iconv_open("GB18030", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    std::string gbk(utf8.size() * 2, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* out = gbk.data();
+    size_t outLeft = gbk.size();
+    const bool converted = iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+    iconv_close(cd);
+    if (!converted)
+        return false;
+    gbk.resize(gbk.size() - outLeft);
+    std::ofstream file(folder + "/pz.ini", std::ios::binary | std::ios::trunc);
+    file << gbk;
+    return static_cast<bool>(file.flush());
 }
 
 }  // namespace qv::bench

@@ -84,7 +84,7 @@ bool MakeCatalogue(const std::string& path, int n, const std::string& onlyProvin
 // station link.
 bool PrepareProgramFolder(const std::string& folder, const std::string& catalogue,
                           const std::string& link, const std::string& programDir = ProgramDir());
-// Names another station link in the pz.ini of a prepared folder.
+// Writes the pz.ini of a prepared folder afresh, naming a station with this link.
 bool WriteStationLink(const std::string& folder, const std::string& link);
 
 }  // namespace qv::bench
