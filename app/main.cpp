@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "platform/media_player.h"
 #include "platform/qt_platform.h"
 
 int main(int argc, char** argv) {
@@ -19,5 +20,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     // libmpv needs the C numeric locale.
     std::setlocale(LC_NUMERIC, "C");
+    // The player's engine gets ready while the window is built and the catalogue read.
+    qv::PrepareMpvEngine();
     qv::ProgramEntry();
 }

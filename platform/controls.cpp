@@ -50,7 +50,8 @@ QColor ToQColor(Colour c) {
 QFont MakeFont(const FontSpec* spec) {
     QFont f;
     if (!spec || !spec->face) {
-        f.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans")});
+        // The framework's default: the Song face too, so that one CJK face serves every label.
+        f.setFamilies({SongFace(), QStringLiteral("Noto Sans CJK SC")});
         f.setPixelSize(12);
         return f;
     }

@@ -3,13 +3,36 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QStyleOptionHeader>
 #include <QTreeWidget>
 
 namespace qv {
+namespace {
+
+// Measures its sections in its own font. QHeaderView measures them in bold, which loads the bold
+// face of the CJK font (megabytes of it) only to size a header that is drawn in the normal one.
+class Header final : public QHeaderView {
+  public:
+    explicit Header(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+  protected:
+    [[nodiscard]] QSize sectionSizeFromContents(int logicalIndex) const override {
+        ensurePolished();
+        QStyleOptionHeader opt;
+        initStyleOption(&opt);
+        opt.section = logicalIndex;
+        opt.fontMetrics = fontMetrics();
+        opt.text = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
+        return style()->sizeFromContents(QStyle::CT_HeaderSection, &opt, QSize(), this);
+    }
+};
+
+}  // namespace
 
 class ListView::View final : public QTreeWidget {
   public:
     View(ListView* owner, QWidget* parent) : QTreeWidget(parent), owner_(owner) {
+        setHeader(new Header(this));
         setRootIsDecorated(false);
         setSelectionMode(QAbstractItemView::SingleSelection);
         setSelectionBehavior(QAbstractItemView::SelectRows);

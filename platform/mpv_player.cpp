@@ -1,7 +1,8 @@
 // The media player on libmpv: the engine's state machine. One UI thread: libmpv's wakeup
 // callback only posts a queued call, and everything else (events, status, reconnects, playlists)
-// happens on the thread that made the player. The status wording lives in player_status, the
-// playlists and their bounds in playlist and playlist_fetch.
+// happens on the thread that made the player. The one exception is the engine itself, which may
+// be made ready on a thread of its own at start-up and handed over once. The status wording
+// lives in player_status, the playlists and their bounds in playlist and playlist_fetch.
 #include <mpv/client.h>
 
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "platform/media_player.h"
 #include "platform/mpv_player_private.h"
@@ -73,6 +75,92 @@ Failure FailureOf(PlaylistProblem problem) {
     return Failure::PlaylistEmpty;
 }
 
+// libmpv made and initialised with the player's options, or null. It touches no Qt object, so it
+// may run off the UI thread; the caller sees to LC_NUMERIC being "C" (libmpv checks it).
+MpvHandle MakeEngine() {
+    MpvHandle engine(mpv_create());
+    if (!engine)
+        return engine;
+    mpv_handle* h = engine.get();
+    const char* ao = std::getenv("QUORVIN_AO");
+    const std::pair<const char*, const char*> options[] = {
+        {"config", "no"},
+        {"terminal", "no"},
+        {"msg-level", "all=no"},
+        // No scripts: nothing here shows mpv's on-screen console or statistics, and each script
+        // would cost a Lua state, a thread and a subtitle renderer with its fonts.
+        {"load-scripts", "no"},
+        {"load-stats-overlay", "no"},
+        {"load-osd-console", "no"},
+        {"load-auto-profiles", "no"},
+        {"ytdl", "no"},
+        {"osc", "no"},
+        {"input-default-bindings", "no"},
+        {"input-vo-keyboard", "no"},
+        {"vid", "no"},
+        {"video", "no"},
+        {"vo", "null"},
+        {"force-window", "no"},
+        {"audio-display", "no"},
+        {"idle", "yes"},
+        {"volume", "100"},
+        {"volume-max", "100"},
+        {"network-timeout", "10"},
+        // mpv would follow playlists itself, without bound; the player reads them (playlist.h).
+        {"demuxer", "lavf"},
+        // A radio never seeks back: keep no played audio, or memory grows for as long as it plays.
+        {"demuxer-max-back-bytes", "0"},
+        {"user-agent", "Quorvin/1.0"},
+        {"audio-client-name", "quorvin"},
+        {"ao", ao && *ao ? ao : nullptr},
+    };
+    for (const auto& [name, value] : options) {
+        if (value)
+            mpv_set_option_string(h, name, value);
+    }
+    if (mpv_initialize(h) < 0)
+        engine.reset();
+    return engine;
+}
+
+// The engine made ready at start-up on a thread of its own (PrepareMpvEngine), until the first
+// player made afterwards claims it and, when it first needs it, takes it.
+class PreparedEngine {
+  public:
+    ~PreparedEngine() { take(); }
+
+    // Starts making one, unless one is already on its way to a player.
+    void start() {
+        if (thread_.joinable())
+            return;
+        claimed_ = false;
+        thread_ = std::thread([this] { engine_ = MakeEngine(); });
+    }
+    // True for the first caller after start(), which is then the one to take().
+    bool claim() {
+        if (!thread_.joinable() || claimed_)
+            return false;
+        claimed_ = true;
+        return true;
+    }
+    // Waits for the engine to be ready; the handover happens here, once.
+    MpvHandle take() {
+        if (thread_.joinable())
+            thread_.join();
+        return std::move(engine_);
+    }
+
+  private:
+    std::thread thread_;
+    MpvHandle engine_;  // written by the thread, read only after joining it
+    bool claimed_ = false;
+};
+
+PreparedEngine& Prepared() {
+    static PreparedEngine engine;
+    return engine;
+}
+
 class Core;
 
 struct PropertyHandler {
@@ -93,7 +181,9 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     void setVolume(int volume);
     [[nodiscard]] const Text& link() const { return link_; }
     [[nodiscard]] const Text& status() const { return status_; }
-    [[nodiscard]] mpv_handle* handle() const { return h_.get(); }
+    // The engine, taken over first if it was being made ready elsewhere; null without one.
+    mpv_handle* handle();
+    [[nodiscard]] bool preparedEngine() const { return prepared_; }
 
     std::function<void()> notify;
 
@@ -101,6 +191,7 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     using Phase = PlayerPhase;
 
     static void Wakeup(void* self);
+    void attach(MpvHandle engine);
     void drain();
     void onEvent(const mpv_event& e);
     void onLoaded();
@@ -127,6 +218,8 @@ class Core final : public QObject, public std::enable_shared_from_this<Core> {
     static const PropertyHandler kProperties[];
 
     MpvHandle h_;
+    bool claimed_ = false;   // the prepared engine is this player's, not yet taken
+    bool prepared_ = false;  // the engine in use is the one PrepareMpvEngine made
     Text link_;
     Text status_;
     Text failure_;
@@ -176,47 +269,28 @@ Core::Core() : status_(ComposeStatus({})) {
     patience_.setSingleShot(true);
     patience_.setInterval(MsFromEnvironment("QUORVIN_STREAM_WAIT_MS", kDefaultStreamWaitMs));
     QObject::connect(&patience_, &QTimer::timeout, this, [this] { giveUp(); });
+    claimed_ = Prepared().claim();
+    if (claimed_)
+        return;  // taken when first needed, so that it has the longest time to get ready
     // libmpv refuses to start under a locale whose decimal point is not '.'.
     std::setlocale(LC_NUMERIC, "C");
-    h_.reset(mpv_create());
+    attach(MakeEngine());
+}
+
+mpv_handle* Core::handle() {
+    if (claimed_) {
+        claimed_ = false;
+        attach(Prepared().take());
+        prepared_ = h_ != nullptr;
+    }
+    return h_.get();
+}
+
+void Core::attach(MpvHandle engine) {
+    h_ = std::move(engine);
     if (!h_)
         return;
     mpv_handle* h = h_.get();
-    const char* ao = std::getenv("QUORVIN_AO");
-    const std::pair<const char*, const char*> options[] = {
-        {"config", "no"},
-        {"terminal", "no"},
-        {"msg-level", "all=no"},
-        {"load-scripts", "no"},
-        {"ytdl", "no"},
-        {"osc", "no"},
-        {"input-default-bindings", "no"},
-        {"input-vo-keyboard", "no"},
-        {"vid", "no"},
-        {"video", "no"},
-        {"vo", "null"},
-        {"force-window", "no"},
-        {"audio-display", "no"},
-        {"idle", "yes"},
-        {"volume", "100"},
-        {"volume-max", "100"},
-        {"network-timeout", "10"},
-        // mpv would follow playlists itself, without bound; the player reads them (playlist.h).
-        {"demuxer", "lavf"},
-        // A radio never seeks back: keep no played audio, or memory grows for as long as it plays.
-        {"demuxer-max-back-bytes", "0"},
-        {"user-agent", "Quorvin/1.0"},
-        {"audio-client-name", "quorvin"},
-        {"ao", ao && *ao ? ao : nullptr},
-    };
-    for (const auto& [name, value] : options) {
-        if (value)
-            mpv_set_option_string(h, name, value);
-    }
-    if (mpv_initialize(h) < 0) {
-        h_.reset();
-        return;
-    }
     // Verbose, to learn early that a link is HLS; only warnings are kept (log_).
     mpv_request_log_messages(h, "v");
     for (size_t i = 0; i < std::size(kProperties); ++i) {
@@ -239,6 +313,10 @@ void Core::shutdown() {
     fetch_.cancel();
     variantFetch_.cancel();
     ++generation_;
+    if (claimed_) {
+        claimed_ = false;
+        Prepared().take();  // never needed: made ready for nothing, and ended here
+    }
     if (!h_)
         return;
     mpv_set_wakeup_callback(h_.get(), nullptr, nullptr);
@@ -515,6 +593,7 @@ void Core::start(const std::string& url) {
 
 void Core::setURL(const Text& link) {
     auto keep = shared_from_this();
+    handle();
     link_ = link;
     attempt_ = 0;
     if (!link_.empty()) {
@@ -528,7 +607,7 @@ void Core::setURL(const Text& link) {
 
 void Core::play() {
     auto keep = shared_from_this();
-    if (!h_ || link_.empty() || phase_ == Phase::Connecting || phase_ == Phase::Loaded)
+    if (!handle() || link_.empty() || phase_ == Phase::Connecting || phase_ == Phase::Loaded)
         return;
     attempt_ = 0;
     load(false);
@@ -536,7 +615,7 @@ void Core::play() {
 
 void Core::stop() {
     auto keep = shared_from_this();
-    if (!h_)
+    if (!handle())
         return;
     halt();
     attempt_ = 0;
@@ -545,7 +624,7 @@ void Core::stop() {
 }
 
 void Core::setVolume(int volume) {
-    if (!h_)
+    if (!handle())
         return;
     double v = std::clamp(volume, 0, 100);
     mpv_set_property(h_.get(), "volume", MPV_FORMAT_DOUBLE, &v);
@@ -676,7 +755,8 @@ class MpvPlayer final : public MediaPlayer {
     [[nodiscard]] std::shared_ptr<PlayerSettings> settings() override {
         return std::make_shared<Settings>(core_);
     }
-    [[nodiscard]] mpv_handle* handle() const { return core_->handle(); }
+    [[nodiscard]] mpv_handle* handle() { return core_->handle(); }
+    [[nodiscard]] bool preparedEngine() const { return core_->preparedEngine(); }
 
   private:
     std::shared_ptr<Core> core_;
@@ -684,8 +764,17 @@ class MpvPlayer final : public MediaPlayer {
 
 }  // namespace
 
+void PrepareMpvEngine() {
+    Prepared().start();
+}
+
 std::unique_ptr<MediaPlayer> CreateMpvPlayer() {
     return std::make_unique<MpvPlayer>();
+}
+
+bool UsesPreparedEngineForTest(MediaPlayer& player) {
+    auto* mpv = dynamic_cast<MpvPlayer*>(&player);
+    return mpv && mpv->handle() && mpv->preparedEngine();
 }
 
 std::optional<std::string> MpvPropertyForTest(MediaPlayer& player, const char* name) {

@@ -1,212 +1,336 @@
-// Tune latency of the real libmpv player against the mpv command's own start-to-playing time,
-// and the program's CPU time and peak memory while it plays a 128 kbit/s stream, against mpv's.
+// The built program against the bare mpv player, measured alike: both started from fork/exec,
+// in interleaved rounds of one run, on the same loopback streams. Start to playing (the program's
+// window title beginning "正在播放"; mpv's core no longer idle, seen through its IPC socket),
+// CPU time over a stretch of playing, and memory while playing.
 //
-//   quorvin-playback-bench [seconds-of-playing (default 60)] [tune runs (default 7)]
-#include <poll.h>
+//   quorvin-playback-bench [--program DIR] [--smaps] [start rounds (7)] [seconds (60)]
+//                          [playing rounds (3)]
+//
+// --program DIR runs DIR/quorvin instead of the build's (to compare builds on the same streams);
+// --smaps prints both players' memory by mapping at the end of the last playing round.
 #include <unistd.h>
 
-#include <QApplication>
-#include <QElapsedTimer>
+#include <algorithm>
 #include <chrono>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench/playback/support.h"
-#include "platform/media_player.h"
+#include "bench/playback/watch.h"
 
 namespace {
 
-using qv::bench::Goal;
 using qv::bench::Median;
+using qv::bench::MonotonicSeconds;
 
-// Prints a line as soon as playback runs, by the same test the player uses: core-idle false.
-constexpr const char* kPlayingScript = R"(
-mp.observe_property("core-idle", "bool", function(_, idle)
-    if idle == false then io.stdout:write("PLAYING\n"); io.stdout:flush() end
-end)
-)";
+constexpr int kPlayTimeoutMs = 20000;
+constexpr int kBurstBytes = 64 * 1024;
+constexpr int kSegmentSeconds = 4;
+constexpr int kLiveWindow = 5;
 
-std::vector<std::string> MpvArgs(const std::string& script, const std::string& url) {
-    std::vector<std::string> a = {"/usr/bin/mpv", "--no-config", "--ao=null", "--no-video",
-                                  "--really-quiet"};
-    if (!script.empty())
-        a.push_back("--script=" + script);
-    a.push_back(url);
-    return a;
-}
-
-// Exec to "PLAYING" of the mpv command, in ms; -1 if it did not play within 20 s.
-double MpvStartToPlaying(const std::string& script, const std::string& url,
-                         const std::vector<std::string>& env) {
-    int out = -1;
-    const auto t0 = std::chrono::steady_clock::now();
-    const pid_t pid = qv::bench::Spawn(MpvArgs(script, url), env, "", &out);
-    if (pid <= 0)
-        return -1;
-    std::string got;
-    char buf[64];
-    while (got.find("PLAYING") == std::string::npos) {
-        pollfd p{out, POLLIN, 0};
-        if (::poll(&p, 1, 20000) <= 0)
-            break;
-        const ssize_t n = ::read(out, buf, sizeof buf);
-        if (n <= 0)
-            break;
-        got.append(buf, static_cast<size_t>(n));
-    }
-    const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-    ::close(out);
-    qv::bench::Stop(pid);
-    return got.find("PLAYING") == std::string::npos ? -1 : ms;
-}
-
-// setURL to the first status that begins with "正在播放", in ms; -1 after 20 s.
-double TuneToPlaying(qv::MediaPlayer& player, const std::string& url) {
-    const qv::Text playing = qv::Gbk("正在播放");
-    bool reached = false;
-    QElapsedTimer t;
-    player.onStatusChange = [&] {
-        if (!reached && player.status().rfind(playing, 0) == 0)
-            reached = true;
-    };
-    t.start();
-    player.setURL(qv::Gbk(url));
-    while (!reached && t.elapsed() < 20000) {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
-    player.onStatusChange = nullptr;
-    return reached ? ms : -1;
-}
-
-void Unload(qv::MediaPlayer& player) {
-    player.setURL(qv::Text());
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 300) QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-void TuneLatency(const qv::bench::StreamServer& server, const std::string& folder, int runs) {
-    const std::string script = folder + "/playing.lua";
-    std::ofstream(script) << kPlayingScript;
-    const auto env = qv::bench::SealedEnvironment(folder);
-    std::vector<double> tune, cold, mpv;
-    auto player = qv::CreateMpvPlayer();
-    TuneToPlaying(*player, server.url("/warmup"));  // first load pulls in codecs and the demuxer
-    for (int i = 0; i < runs; ++i) {
-        Unload(*player);
-        tune.push_back(TuneToPlaying(*player, server.url("/tune/" + std::to_string(i))));
-        {
-            QElapsedTimer t;
-            t.start();
-            auto fresh = qv::CreateMpvPlayer();
-            const double ms = TuneToPlaying(*fresh, server.url("/cold/" + std::to_string(i)));
-            cold.push_back(ms < 0 ? -1 : static_cast<double>(t.nsecsElapsed()) / 1e6);
-        }
-        mpv.push_back(MpvStartToPlaying(script, server.url("/mpv/" + std::to_string(i)), env));
-    }
-    player.reset();
-    const double ours = Median(tune), oursCold = Median(cold), theirs = Median(mpv);
-    std::printf("tune to playing (median of %d)\n", runs);
-    std::printf("  player tune (setURL -> 正在播放)        %8.1f ms\n", ours);
-    std::printf("  new player + tune                        %8.1f ms\n", oursCold);
-    std::printf("  mpv command exec -> playing              %8.1f ms\n", theirs);
-    const double ratio = theirs > 0 && ours >= 0 ? ours / theirs : -1;
-    std::printf("  ratio tune / mpv %.2f, new player + tune / mpv %.2f\n", ratio,
-                theirs > 0 ? oursCold / theirs : -1);
-    Goal("tune latency / mpv's own", ratio, 1.2, "x");
-}
-
-struct Usage {
-    double cpu = -1;  // s
-    long hwmKb = -1;  // VmHWM
-    bool alive = false;
+struct Stream {
+    const char* key;
+    const char* label;
+    // The path a run asks for; `tag` makes it the run's own in the server's log.
+    std::function<std::string(const std::string& tag)> path;
 };
 
-// Lets the process run for `seconds`, then reads its CPU time and peak memory.
-Usage Watch(pid_t pid, int seconds) {
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    Usage u;
-    u.cpu = qv::bench::CpuSeconds(pid);
-    u.hwmKb = qv::bench::StatusKb(pid, "VmHWM:");
-    u.alive = u.cpu >= 0;
-    return u;
+const Stream kStreams[] = {
+    {"a", "MP3 128 kbit/s, 64 KiB burst",
+     [](const std::string& tag) {
+         return "/paced/" + std::to_string(kBurstBytes) + "/tone.mp3?" + tag;
+     }},
+    {"b", "MP3 128 kbit/s, strict real rate",
+     [](const std::string& tag) { return "/paced/0/tone.mp3?" + tag; }},
+    {"c", "HLS live, AAC in MPEG-TS",
+     [](const std::string& tag) { return "/live/" + tag + "/radio.m3u8"; }},
+};
+
+enum class Who { Program, Mpv };
+
+struct Outcome {
+    double playingMs = -1;  // exec -> playing
+    double requestMs = -1;  // exec -> the first request at the server
+    double cpu = -1;        // CPU seconds over the stretch of playing
+    qv::bench::Memory memory;
+    std::vector<std::string> mappings;
+};
+
+struct Bench {
+    std::string folder;
+    std::string programFolder;
+    std::vector<std::string> env;
+    qv::bench::StreamServer* server = nullptr;
+    qv::bench::TitleWatcher* titles = nullptr;
+    int serial = 0;
+};
+
+// Sounds that keep a decoder busy as music does: a tone over pink noise, in stereo.
+std::string Source(int seconds) {
+    const std::string d = std::to_string(seconds);
+    return "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=" + d +
+           " -f lavfi -i anoisesrc=color=pink:amplitude=0.1:sample_rate=44100:duration=" + d +
+           " -filter_complex amix=inputs=2,aformat=channel_layouts=stereo ";
 }
 
-void WhilePlaying(const qv::bench::StreamServer& server, const std::string& folder, int seconds) {
-    const std::string programFolder = folder + "/program";
-    std::filesystem::create_directories(programFolder);
-    const std::string link = server.url("/program");
-    if (!qv::bench::PrepareProgramFolder(programFolder, qv::bench::ProgramDir() + "/mmsDT.dll",
-                                         link)) {
-        std::printf("cannot prepare the program's folder\n");
-        return;
+// A 30 s MP3 that the server loops (no Xing frame or ID3 tag, so the loop is seamless), and an
+// HLS stream long enough for the longest run.
+bool MakeStreams(const std::string& dir, int hlsSeconds) {
+    const std::string ff = "ffmpeg -nostdin -hide_banner -loglevel error -y ";
+    const std::string mp3 = ff + Source(30) +
+                            "-c:a libmp3lame -b:a 128k -write_xing 0 -id3v2_version 0 '" + dir +
+                            "/tone.mp3'";
+    const std::string hls = ff + Source(hlsSeconds) + "-c:a aac -b:a 128k -f hls -hls_time " +
+                            std::to_string(kSegmentSeconds) +
+                            " -hls_list_size 0 -hls_segment_filename '" + dir + "/seg%d.ts' '" +
+                            dir + "/radio.m3u8'";
+    return std::system(mp3.c_str()) == 0 && std::system(hls.c_str()) == 0;
+}
+
+pid_t Start(Who who, Bench& b, const std::string& url, const std::string& socket) {
+    if (who == Who::Program) {
+        if (!qv::bench::WriteStationLink(b.programFolder, url))
+            return -1;
+        b.titles->reset();
+        return qv::bench::Spawn({b.programFolder + "/quorvin"}, b.env, b.programFolder);
     }
-    qv::bench::Xvfb x;
-    auto env = qv::bench::SealedEnvironment(folder);
-    env.push_back("QUORVIN_AO=null");
-    if (x.display().empty()) {
-        env.push_back("QT_QPA_PLATFORM=offscreen");
+    return qv::bench::Spawn({"/usr/bin/mpv", "--no-config", "--ao=null", "--no-terminal",
+                             "--input-ipc-server=" + socket, url},
+                            b.env, b.folder);
+}
+
+// One start of one player on one stream; with seconds > 0 it then plays that long.
+Outcome RunOnce(Who who, const Stream& stream, Bench& b, int seconds, bool mappings) {
+    Outcome o;
+    const std::string tag =
+        std::string(who == Who::Program ? "p" : "m") + stream.key + std::to_string(++b.serial);
+    const std::string path = stream.path(tag);
+    const std::string socket = b.folder + "/mpv-" + tag + ".sock";
+    const double t0 = MonotonicSeconds();
+    const pid_t pid = Start(who, b, b.server->url(path), socket);
+    if (pid <= 0)
+        return o;
+    const double playing = who == Who::Program
+                               ? b.titles->waitForTitle("正在播放", pid, kPlayTimeoutMs)
+                               : qv::bench::WaitForMpvPlaying(socket, pid, kPlayTimeoutMs);
+    if (playing > 0) {
+        o.playingMs = (playing - t0) * 1000;
+        if (seconds > 0) {
+            const double cpu0 = qv::bench::CpuSeconds(pid);
+            std::this_thread::sleep_until(std::chrono::steady_clock::now() +
+                                          std::chrono::seconds(seconds));
+            const double cpu1 = qv::bench::CpuSeconds(pid);
+            o.memory = qv::bench::ReadMemory(pid);
+            if (cpu0 >= 0 && cpu1 >= 0 && qv::bench::Running(pid))
+                o.cpu = cpu1 - cpu0;
+            if (mappings)
+                o.mappings = qv::bench::MappingsBySize(pid, 24);
+        }
+    }
+    qv::bench::Stop(pid);
+    std::filesystem::remove(socket);
+    const double request = b.server->firstRequestAt(path);
+    if (request > 0)
+        o.requestMs = (request - t0) * 1000;
+    return o;
+}
+
+struct Series {
+    std::vector<double> values;
+    void add(double v) { values.push_back(v); }
+    [[nodiscard]] bool complete() const {
+        return !values.empty() &&
+               std::none_of(values.begin(), values.end(), [](double v) { return v < 0; });
+    }
+    [[nodiscard]] double median() const { return complete() ? Median(values) : -1; }
+    [[nodiscard]] std::string text(const char* format) const {
+        if (!complete())
+            return "failed";
+        char buf[96];
+        const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+        const std::string f = std::string(format) + " [" + format + ".." + format + "]";
+        std::snprintf(buf, sizeof buf, f.c_str(), Median(values), *lo, *hi);
+        return buf;
+    }
+};
+
+struct Pair {
+    Series program, mpv;
+    [[nodiscard]] double ratio() const {
+        return program.median() > 0 && mpv.median() > 0 ? program.median() / mpv.median() : -1;
+    }
+};
+
+void GoalAtMost(const std::string& what, double value, double limit, const char* unit) {
+    std::printf("  goal: %-46s %8.2f %-2s <= %-6g %s\n", what.c_str(), value, unit, limit,
+                value >= 0 && value <= limit ? "PASS" : "MISS");
+}
+
+// Both players on the same stream, the order turned round every round.
+template <typename F>
+void Interleaved(int round, F run) {
+    if (round % 2 == 0) {
+        run(Who::Program);
+        run(Who::Mpv);
     } else {
-        env.push_back("QT_QPA_PLATFORM=xcb");
-        env.push_back("DISPLAY=" + x.display());
+        run(Who::Mpv);
+        run(Who::Program);
     }
-    // Both play the same stream at the same time, on separate connections.
-    const pid_t program = qv::bench::Spawn({programFolder + "/quorvin"}, env, programFolder);
-    const pid_t mpv = qv::bench::Spawn(MpvArgs("", server.url("/mpv-play")), env, "");
-    std::thread watchMpv;
-    Usage m;
-    watchMpv = std::thread([&] { m = Watch(mpv, seconds); });
-    const Usage p = Watch(program, seconds);
-    watchMpv.join();
-    qv::bench::Stop(program);
-    qv::bench::Stop(mpv);
-    const std::string log = server.requests();
-    const bool programPlayed = log.find("GET /program") != std::string::npos;
-    std::printf("playing a 128 kbit/s stream for %d s (%s)\n", seconds,
-                x.display().empty() ? "offscreen" : "Xvfb");
-    if (!p.alive || !programPlayed) {
-        std::printf("  the program %s\n", !p.alive ? "ended early" : "never asked for the stream");
+}
+
+void StartRounds(Bench& b, int rounds) {
+    // Uncounted: the sealed home's font cache, and the page cache for both players' libraries.
+    for (Who who : {Who::Program, Who::Mpv}) RunOnce(who, kStreams[0], b, 0, false);
+    Pair playing[3], request[3];
+    for (int r = 0; r < rounds; ++r) {
+        for (int s = 0; s < 3; ++s) {
+            Interleaved(r, [&](Who who) {
+                const Outcome o = RunOnce(who, kStreams[s], b, 0, false);
+                (who == Who::Program ? playing[s].program : playing[s].mpv).add(o.playingMs);
+                (who == Who::Program ? request[s].program : request[s].mpv).add(o.requestMs);
+            });
+        }
     }
-    std::printf("  program: CPU %6.2f s  peak memory %7.1f MB\n", p.cpu, p.hwmKb / 1024.0);
-    std::printf("  mpv:     CPU %6.2f s  peak memory %7.1f MB\n", m.cpu, m.hwmKb / 1024.0);
-    const double ratio = m.cpu > 0 ? p.cpu / m.cpu : -1;
-    std::printf("  CPU ratio program / mpv %.2f\n", ratio);
-    Goal("CPU time / mpv's", ratio, 1.1, "x");
-    Goal("peak memory", p.hwmKb / 1024.0, 80, "MB");
+    std::printf("\nstart to playing, ms from exec: median [min..max] of %d interleaved rounds\n",
+                rounds);
+    std::printf("  %-36s %-24s %-24s %6s   %s\n", "stream", "program", "mpv", "ratio",
+                "first request, program / mpv");
+    for (int s = 0; s < 3; ++s) {
+        std::printf("  (%s) %-32s %-24s %-24s %6.2f   %s / %s\n", kStreams[s].key,
+                    kStreams[s].label, playing[s].program.text("%.0f").c_str(),
+                    playing[s].mpv.text("%.0f").c_str(), playing[s].ratio(),
+                    request[s].program.text("%.0f").c_str(), request[s].mpv.text("%.0f").c_str());
+    }
+    GoalAtMost("start to playing / mpv's, (a)", playing[0].ratio(), 1.1, "x");
+    GoalAtMost("start to playing / mpv's, (c)", playing[2].ratio(), 1.1, "x");
+}
+
+void PlayingRounds(Bench& b, int rounds, int seconds, bool smaps) {
+    const int streams[] = {0, 2};
+    Pair cpu[2], peak[2], pss[2], priv[2];
+    std::vector<std::string> maps[2][2];
+    for (int r = 0; r < rounds; ++r) {
+        for (int i = 0; i < 2; ++i) {
+            Interleaved(r, [&](Who who) {
+                const bool last = smaps && r == rounds - 1;
+                const Outcome o = RunOnce(who, kStreams[streams[i]], b, seconds, last);
+                const int w = who == Who::Program ? 0 : 1;
+                auto pick = [w](Pair& p) -> Series& { return w == 0 ? p.program : p.mpv; };
+                pick(cpu[i]).add(o.cpu);
+                pick(peak[i]).add(o.memory.peakRssKb / 1024.0);
+                pick(pss[i]).add(o.memory.pssKb / 1024.0);
+                pick(priv[i]).add(o.memory.privateKb / 1024.0);
+                if (last)
+                    maps[i][w] = o.mappings;
+            });
+        }
+    }
+    std::printf("\nwhile playing, after %d s of it: median [min..max] of %d interleaved rounds\n",
+                seconds, rounds);
+    std::printf("  %-24s %-22s %-22s %6s\n", "", "program", "mpv", "ratio");
+    for (int i = 0; i < 2; ++i) {
+        const Stream& s = kStreams[streams[i]];
+        std::printf("  (%s) %s\n", s.key, s.label);
+        const struct {
+            const char* what;
+            const Pair& p;
+            const char* format;
+        } rows[] = {{"CPU, s", cpu[i], "%.2f"},
+                    {"peak RSS, MB", peak[i], "%.1f"},
+                    {"PSS, MB", pss[i], "%.1f"},
+                    {"private, MB", priv[i], "%.1f"}};
+        for (const auto& row : rows) {
+            std::printf("    %-20s %-22s %-22s %6.2f\n", row.what,
+                        row.p.program.text(row.format).c_str(), row.p.mpv.text(row.format).c_str(),
+                        row.p.ratio());
+        }
+    }
+    for (int i = 0; i < 2; ++i) {
+        const std::string k = std::string(" (") + kStreams[streams[i]].key + ")";
+        GoalAtMost("CPU / mpv's," + k, cpu[i].ratio(), 1.0, "x");
+        GoalAtMost("peak RSS / mpv's," + k, peak[i].ratio(), 1.25, "x");
+        const double extra = priv[i].program.median() >= 0 && priv[i].mpv.median() >= 0
+                                 ? priv[i].program.median() - priv[i].mpv.median()
+                                 : -1;
+        GoalAtMost("private memory - mpv's," + k, extra, 22, "MB");
+    }
+    for (int i = 0; smaps && i < 2; ++i) {
+        for (int w = 0; w < 2; ++w) {
+            std::printf("\n%s on (%s), by mapping (MB): rss pss private\n",
+                        w == 0 ? "program" : "mpv", kStreams[streams[i]].key);
+            for (const std::string& line : maps[i][w]) std::printf("  %s\n", line.c_str());
+        }
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
-    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
-    const std::string folder = qv::bench::MakeSealedFolder("playback-bench");
-    if (folder.empty())
-        return 1;
-    qv::bench::SealThisProcess(folder);
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("QUORVIN_AO", "null", 1);
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    {
-        qv::bench::StreamServer server;
-        if (!server.running()) {
-            std::printf("the stream server did not start\n");
-            return 1;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string programDir = qv::bench::ProgramDir();
+    bool smaps = false;
+    std::vector<int> numbers;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--program" && i + 1 < args.size()) {
+            programDir = args[++i];
+        } else if (args[i] == "--smaps") {
+            smaps = true;
+        } else {
+            numbers.push_back(std::max(1, std::atoi(args[i].c_str())));
         }
-        TuneLatency(server, folder, runs);
-        WhilePlaying(server, folder, seconds);
+    }
+    const int startRounds = numbers.size() > 0 ? numbers[0] : 7;
+    const int seconds = numbers.size() > 1 ? numbers[1] : 60;
+    const int playRounds = numbers.size() > 2 ? numbers[2] : 3;
+
+    Bench b;
+    b.folder = qv::bench::MakeSealedFolder("playback-bench");
+    if (b.folder.empty())
+        return 1;
+    const std::string media = b.folder + "/media";
+    std::filesystem::create_directories(media);
+    b.programFolder = b.folder + "/program";
+    std::filesystem::create_directories(b.programFolder);
+    int rc = 1;
+    if (!MakeStreams(media, seconds + 60 + kSegmentSeconds * kLiveWindow)) {
+        std::printf("ffmpeg could not make the streams\n");
+    } else if (!qv::bench::PrepareProgramFolder(b.programFolder, programDir + "/mmsDT.dll", "",
+                                                programDir)) {
+        std::printf("cannot prepare the program's folder from %s\n", programDir.c_str());
+    } else {
+        qv::bench::StreamServer server(
+            {"--files", media, "--times", "--live-window", std::to_string(kLiveWindow)});
+        qv::bench::Xvfb x;
+        std::unique_ptr<qv::bench::TitleWatcher> titles;
+        if (!x.display().empty())
+            titles = std::make_unique<qv::bench::TitleWatcher>(x.display());
+        if (!server.running() || !titles || !titles->ok()) {
+            std::printf("%s\n", !server.running() ? "the stream server did not start"
+                                                  : "no private X display to watch");
+        } else {
+            b.server = &server;
+            b.titles = titles.get();
+            b.env = qv::bench::SealedEnvironment(b.folder);
+            // As the start-up benchmark: no session bus, no theme plug-in, no proxy.
+            b.env.insert(b.env.end(),
+                         {"QUORVIN_AO=null", "QT_QPA_PLATFORM=xcb", "DISPLAY=" + x.display(),
+                          "DBUS_SESSION_BUS_ADDRESS=disabled:", "QT_QPA_PLATFORMTHEME=",
+                          "WAYLAND_DISPLAY=", "http_proxy=", "https_proxy=", "HTTP_PROXY=",
+                          "HTTPS_PROXY=", "all_proxy=", "ALL_PROXY="});
+            std::printf("program: %s/quorvin; mpv: /usr/bin/mpv --no-config --ao=null\n",
+                        programDir.c_str());
+            StartRounds(b, startRounds);
+            PlayingRounds(b, playRounds, seconds, smaps);
+            rc = 0;
+        }
     }
     std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-    return 0;
+    std::filesystem::remove_all(b.folder, ec);
+    return rc;
 }

@@ -1,5 +1,6 @@
 #include "bench/playback/support.h"
 
+#include <iconv.h>
 #include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -11,14 +12,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <thread>
-
-#include "platform/ini.h"
-#include "platform/text.h"
 
 extern char** environ;
 
@@ -172,11 +171,13 @@ std::string ProgramDir() {
     return QV_PROGRAM_DIR;
 }
 
-StreamServer::StreamServer() {
+StreamServer::StreamServer(const std::vector<std::string>& extra) {
     log_ = MakeSealedFolder("streamserver") + "/requests.log";
     int out = -1;
-    pid_ = Spawn({BuildDir() + "/tests/streamserver/qv-streamserver", "--port", "0", "--log", log_},
-                 {}, "", &out);
+    std::vector<std::string> args = {BuildDir() + "/tests/streamserver/qv-streamserver", "--port",
+                                     "0", "--log", log_};
+    args.insert(args.end(), extra.begin(), extra.end());
+    pid_ = Spawn(args, {}, "", &out);
     if (pid_ <= 0)
         return;
     const std::string line = ReadLine(out, 5000);
@@ -198,6 +199,26 @@ std::string StreamServer::url(const std::string& path) const {
 std::string StreamServer::requests() const {
     std::ifstream in(log_);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+double StreamServer::firstRequestAt(const std::string& path) const {
+    std::istringstream in(requests());
+    for (std::string line; std::getline(in, line);) {
+        // "GET /path\t<microseconds>"
+        const size_t sp = line.find(' ');
+        const size_t tab = line.rfind('\t');
+        if (sp == std::string::npos || tab == std::string::npos || tab < sp)
+            continue;
+        if (line.compare(sp + 1, tab - sp - 1, path) == 0)
+            return std::atof(line.c_str() + tab + 1) / 1e6;
+    }
+    return -1;
+}
+
+double MonotonicSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 Xvfb::Xvfb() {
@@ -269,20 +290,41 @@ bool MakeCatalogue(const std::string& path, int n, const std::string& onlyProvin
 }
 
 bool PrepareProgramFolder(const std::string& folder, const std::string& catalogue,
-                          const std::string& link) {
+                          const std::string& link, const std::string& programDir) {
     namespace fs = std::filesystem;
     std::error_code ec;
     // A copy, not a link: the program finds pz.ini beside its own resolved path.
-    fs::copy_file(ProgramDir() + "/quorvin", folder + "/quorvin",
+    fs::copy_file(programDir + "/quorvin", folder + "/quorvin",
                   fs::copy_options::overwrite_existing, ec);
     if (ec)
         return false;
     fs::copy_file(catalogue, folder + "/mmsDT.dll", fs::copy_options::overwrite_existing, ec);
     if (ec)
         return false;
-    const Text ini = Gbk(folder + "/pz.ini");
-    return WriteIniValue(ini, Gbk("电台"), Gbk("名称"), Gbk("基准电台")) &&
-           WriteIniValue(ini, Gbk("电台"), Gbk("链接"), Gbk(link));
+    return WriteStationLink(folder, link);
+}
+
+// The program's settings file names a station and its link, in the program's code page. Written
+// here rather than through the program's own library, so that this process maps none of what
+// the program maps (Qt above all): pages both mapped would count as shared, not as the program's.
+bool WriteStationLink(const std::string& folder, const std::string& link) {
+    const std::string utf8 = "[电台]\r\n名称=基准电台\r\n链接=" + link + "\r\n";
+    iconv_t cd = iconv_open("GB18030", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    std::string gbk(utf8.size() * 2, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* out = gbk.data();
+    size_t outLeft = gbk.size();
+    const bool converted = iconv(cd, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+    iconv_close(cd);
+    if (!converted)
+        return false;
+    gbk.resize(gbk.size() - outLeft);
+    std::ofstream file(folder + "/pz.ini", std::ios::binary | std::ios::trunc);
+    file << gbk;
+    return static_cast<bool>(file.flush());
 }
 
 }  // namespace qv::bench

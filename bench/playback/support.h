@@ -23,6 +23,9 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
 // SIGTERM, then SIGKILL after a second; reaps the child.
 void Stop(pid_t pid);
 
+// CLOCK_MONOTONIC now, in s (std::chrono::steady_clock's clock).
+[[nodiscard]] double MonotonicSeconds();
+
 // user + system CPU seconds of a process; -1 when it is gone.
 [[nodiscard]] double CpuSeconds(pid_t pid);
 // A "VmRSS:"-style field of /proc/<pid>/status in KiB (pid 0: this process); -1 if missing.
@@ -32,16 +35,20 @@ void Stop(pid_t pid);
 // Prints "  goal: <what> <value> <op> <limit>  PASS|MISS".
 void Goal(const char* what, double value, double limit, const char* unit);
 
-// The loopback stream server from tests/streamserver, for the life of the object.
+// The loopback stream server from tests/streamserver, for the life of the object; `extra`
+// arguments go after its port and log (e.g. {"--files", folder, "--times"}).
 class StreamServer final {
   public:
-    StreamServer();
+    explicit StreamServer(const std::vector<std::string>& extra = {});
     ~StreamServer();
     StreamServer(const StreamServer&) = delete;
     StreamServer& operator=(const StreamServer&) = delete;
     [[nodiscard]] bool running() const { return port_ > 0; }
     [[nodiscard]] std::string url(const std::string& path) const;
     [[nodiscard]] std::string requests() const;  // the request log
+    // With --times: when the first request for `path` arrived (CLOCK_MONOTONIC, the clock of
+    // std::chrono::steady_clock, in s); -1 if none did.
+    [[nodiscard]] double firstRequestAt(const std::string& path) const;
 
   private:
     pid_t pid_ = -1;
@@ -73,8 +80,11 @@ bool MakeCatalogue(const std::string& path, int n, const std::string& onlyProvin
 [[nodiscard]] std::string BuildDir();
 [[nodiscard]] std::string ProgramDir();
 
-// Copies the program and a catalogue into folder and writes pz.ini with the station link.
+// Copies the program (from programDir) and a catalogue into folder and writes pz.ini with the
+// station link.
 bool PrepareProgramFolder(const std::string& folder, const std::string& catalogue,
-                          const std::string& link);
+                          const std::string& link, const std::string& programDir = ProgramDir());
+// Writes the pz.ini of a prepared folder afresh, naming a station with this link.
+bool WriteStationLink(const std::string& folder, const std::string& link);
 
 }  // namespace qv::bench

@@ -5,6 +5,8 @@
 
 #include <QTreeWidget>
 #include <filesystem>
+#include <fstream>
+#include <set>
 
 #include "tests/handlers/fixture.h"
 #include "tests/support/support.h"
@@ -102,6 +104,40 @@ TEST_F(MainWindow, BothDividersShowInTheirColourOverTheProvinceFrame) {
     EXPECT_EQ(v->childAt(108, 200), f().外形框1->widget());
     EXPECT_EQ(v->childAt(110, 200), f().外形框1->widget());
     EXPECT_EQ(v->childAt(290, 10), f().图形按钮_最小化->widget());
+}
+
+// The font files this process has mapped.
+std::set<std::string> MappedFontFiles() {
+    std::set<std::string> files;
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        const size_t slash = line.find('/');
+        if (slash == std::string::npos)
+            continue;
+        const std::string path = line.substr(slash);
+        for (const char* ending : {".ttc", ".ttf", ".otf", ".otc", ".pfb", ".pcf", ".pcf.gz"}) {
+            if (path.ends_with(ending))
+                files.insert(path);
+        }
+    }
+    return files;
+}
+
+// Every text of the window drawn (labels with and without a stored font, province labels, the
+// list with its header) comes from one font file: a second CJK face would map megabytes more.
+TEST_F(MainWindow, DrawsEveryTextFromOneFontFile) {
+    OpenCatalogue(Stations(30, 6));
+    for (TransparentLabel* l : {f().透明标签2, f().透明标签_名称, f().透明标签_状态}) {
+        l->setCaption(Gbk("正在播放 Radio 128 kbps"));
+    }
+    QWidget* v = f().窗口->widget();
+    v->show();
+    const QImage drawn = v->grab().toImage();
+    ASSERT_FALSE(drawn.isNull());
+    const std::set<std::string> fonts = MappedFontFiles();
+    std::string names;
+    for (const std::string& font : fonts) names += font + " ";
+    EXPECT_EQ(fonts.size(), 1u) << names;
 }
 
 TEST_F(MainWindow, PictureButtonsKeepTheirTransparentColours) {

@@ -469,5 +469,55 @@ TEST_F(PlayerTest, StatusHandlerMayDestroyThePlayer) {
     test::Pump(300);
 }
 
+// The engine made ready at start-up: the first player made afterwards takes it over, the next
+// makes its own, and both play with their status events on the UI thread.
+TEST(PreparedEngineTest, FirstPlayerMadeAfterwardsTakesItOver) {
+    StreamServer server;
+    ASSERT_TRUE(server.running());
+    PrepareMpvEngine();
+    auto first = CreateMpvPlayer();
+    auto second = CreateMpvPlayer();
+    bool offThread = false;
+    for (MediaPlayer* p : {first.get(), second.get()}) {
+        p->onStatusChange = [&offThread] {
+            offThread |= QThread::currentThread() != QCoreApplication::instance()->thread();
+        };
+    }
+    EXPECT_EQ(first->status(), Gbk("准备就绪"));
+    // The volume restored at start-up reaches the engine taken over.
+    first->settings()->setVolume(37);
+    const auto volume = MpvPropertyForTest(*first, "volume");
+    ASSERT_TRUE(volume.has_value());
+    EXPECT_DOUBLE_EQ(std::stod(*volume), 37);
+
+    first->setURL(server.url("/first"));
+    second->setURL(server.url("/second"));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return Begins(first->status(), "正在播放") && Begins(second->status(), "正在播放"); },
+        kWaitMs))
+        << Utf8(first->status()) << " / " << Utf8(second->status());
+    EXPECT_TRUE(UsesPreparedEngineForTest(*first));
+    EXPECT_FALSE(UsesPreparedEngineForTest(*second));
+    EXPECT_EQ(server.count("GET /first"), 1);
+    EXPECT_EQ(server.count("GET /second"), 1);
+    first.reset();
+    second.reset();
+    EXPECT_FALSE(offThread) << "a status event ran off the UI thread";
+}
+
+// A player that goes without ever needing the engine made ready for it takes it along; the
+// next engine made ready serves the next player.
+TEST(PreparedEngineTest, UnusedEngineGoesWithItsPlayer) {
+    PrepareMpvEngine();
+    CreateMpvPlayer().reset();
+    StreamServer server;
+    PrepareMpvEngine();
+    auto player = CreateMpvPlayer();
+    player->setURL(server.url("/after"));
+    EXPECT_TRUE(WaitUntil([&] { return Begins(player->status(), "正在播放"); }, kWaitMs))
+        << Utf8(player->status());
+    EXPECT_TRUE(UsesPreparedEngineForTest(*player));
+}
+
 }  // namespace
 }  // namespace qv

@@ -1,11 +1,13 @@
 // qv-streamserver: a loopback HTTP radio station for tests.
 //
 //   qv-streamserver --port N --log FILE [--icy-title TEXT] [--icy-charset gbk|utf8]
-//                   [--icy-metaint BYTES] [--files DIR] [--ref URL]...
+//                   [--icy-metaint BYTES] [--files DIR] [--ref URL]... [--times]
+//                   [--paced-rate BYTES] [--live-window N]
 //
 // Binds 127.0.0.1:N (0 picks a free port), prints "PORT <n>" on stdout once listening, and
 // appends "<METHOD> <path>" to FILE for every request (one line each, flushed), so a test can
-// tell which station was tuned. Clients are served concurrently. SIGTERM ends it.
+// tell which station was tuned; with --times each line ends in a tab and the CLOCK_MONOTONIC
+// time the request arrived, in microseconds. Clients are served concurrently. SIGTERM ends it.
 //
 // Paths:
 //   any other path  an endless WAV tone (8 kHz mono 16-bit PCM, 440 Hz, 128 kbit/s), paced in
@@ -31,6 +33,14 @@
 //   /deep/KIND/N    a KIND playlist whose one entry is /deep/KIND/N+1, without end
 //   /many/KIND/N    a KIND playlist of N entries /404/1 ... /404/N
 //   /files/NAME     the file NAME of the --files folder (an HLS playlist and its segments)
+//   /paced/BURST/NAME  the file NAME of the --files folder (an MP3), looped without end: BURST
+//                   bytes at once, as Icecast servers send on connect, then --paced-rate bytes a
+//                   second (default 16000, 128 kbit/s), in 10 ms steps; BURST 0 is strict real rate
+//   /live/CHANNEL/NAME.m3u8  a live HLS playlist made from the whole-stream playlist NAME.m3u8 of
+//                   the --files folder: a window of --live-window segments (default 5) that
+//                   slides on in real time from the channel's first request, as if the stream
+//                   had been on the air for that window already; no end until the last segment
+//   /live/CHANNEL/NAME  the file NAME of the --files folder (a segment)
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <iconv.h>
@@ -47,6 +57,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,6 +73,9 @@ struct Options {
     int metaint = 8000;
     std::string files;              // the folder /files/NAME serves
     std::vector<std::string> refs;  // the entries of /ref/KIND
+    bool times = false;
+    int pacedRate = 16000;  // bytes a second of /paced
+    int liveWindow = 5;     // segments in a /live playlist
 };
 
 Options g_opt;
@@ -264,22 +280,164 @@ void ServeFile(int fd) {
                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
 }
 
-void ServeFolderFile(int fd, const std::string& name) {
-    std::string body;
+// The file NAME of the --files folder; false when there is none.
+bool ReadFolderFile(const std::string& name, std::string& body) {
     const bool safe = !g_opt.files.empty() && !name.empty() &&
                       name.find('/') == std::string::npos && name.find("..") == std::string::npos;
-    if (FILE* f = safe ? std::fopen((g_opt.files + "/" + name).c_str(), "rb") : nullptr) {
-        char buf[8192];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) body.append(buf, n);
-        std::fclose(f);
-    } else {
-        SendAll(fd, "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    FILE* f = safe ? std::fopen((g_opt.files + "/" + name).c_str(), "rb") : nullptr;
+    if (!f)
+        return false;
+    char buf[8192];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) body.append(buf, n);
+    std::fclose(f);
+    return true;
+}
+
+void NotFound(int fd) {
+    SendAll(fd, "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+}
+
+void ServeFolderFile(int fd, const std::string& name) {
+    std::string body;
+    if (!ReadFolderFile(name, body)) {
+        NotFound(fd);
         return;
     }
     const bool playlist = name.size() > 5 && name.compare(name.size() - 5, 5, ".m3u8") == 0;
     const std::string type = playlist ? "application/vnd.apple.mpegurl" : "video/mp2t";
     SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Type: " + type + "\r\nContent-Length: " +
                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+}
+
+// "/paced/BURST/NAME": NAME looped without end, BURST bytes at once, then at the paced rate.
+void ServePaced(int fd, std::string rest) {
+    rest = rest.substr(0, rest.find('?'));  // a query tells requests apart, nothing more
+    const size_t slash = rest.find('/');
+    std::string file;
+    if (slash == std::string::npos || !ReadFolderFile(rest.substr(slash + 1), file) ||
+        file.empty()) {
+        NotFound(fd);
+        return;
+    }
+    const size_t burst = std::strtoul(rest.substr(0, slash).c_str(), nullptr, 10);
+    if (!SendAll(fd,
+                 "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nCache-Control: no-cache\r\n"
+                 "icy-br: " +
+                     std::to_string(g_opt.pacedRate * 8 / 1000) + "\r\nConnection: close\r\n\r\n"))
+        return;
+    size_t at = 0;  // where in the file the next byte comes from
+    auto send = [&](size_t n) {
+        while (n > 0) {
+            const size_t part = std::min(n, file.size() - at);
+            if (!SendAll(fd, file.data() + at, part))
+                return false;
+            at = (at + part) % file.size();
+            n -= part;
+        }
+        return true;
+    };
+    if (!send(burst))
+        return;
+    const auto start = std::chrono::steady_clock::now();
+    uint64_t sent = 0;
+    for (int step = 1;; ++step) {
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(10 * step));
+        const uint64_t due =
+            static_cast<uint64_t>(g_opt.pacedRate) * static_cast<uint64_t>(step) / 100;
+        if (!send(static_cast<size_t>(due - sent)))
+            return;
+        sent = due;
+    }
+}
+
+struct Segment {
+    double seconds = 0;
+    std::string name;
+};
+
+// The segments of a whole-stream HLS playlist, in order.
+std::vector<Segment> ReadSegments(const std::string& text) {
+    std::vector<Segment> out;
+    double seconds = -1;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (StartsWith(line, "#EXTINF:")) {
+            seconds = std::atof(line.c_str() + 8);
+        } else if (!line.empty() && line[0] != '#' && seconds >= 0) {
+            out.push_back({seconds, line});
+            seconds = -1;
+        }
+    }
+    return out;
+}
+
+// When each /live channel was first asked for.
+std::chrono::steady_clock::time_point ChannelStart(const std::string& channel) {
+    static std::mutex m;
+    static std::map<std::string, std::chrono::steady_clock::time_point> starts;
+    std::lock_guard<std::mutex> lock(m);
+    return starts.try_emplace(channel, std::chrono::steady_clock::now()).first->second;
+}
+
+// "/live/CHANNEL/NAME.m3u8" (the window as it stands now) or "/live/CHANNEL/SEGMENT".
+void ServeLive(int fd, const std::string& rest) {
+    const size_t slash = rest.find('/');
+    if (slash == std::string::npos) {
+        NotFound(fd);
+        return;
+    }
+    const std::string channel = rest.substr(0, slash);
+    const std::string name = rest.substr(slash + 1);
+    if (name.size() <= 5 || name.compare(name.size() - 5, 5, ".m3u8") != 0) {
+        ServeFolderFile(fd, name);
+        return;
+    }
+    std::string whole;
+    const std::vector<Segment> segments =
+        ReadFolderFile(name, whole) ? ReadSegments(whole) : std::vector<Segment>();
+    if (segments.empty()) {
+        NotFound(fd);
+        return;
+    }
+    const size_t window =
+        std::min(static_cast<size_t>(std::max(g_opt.liveWindow, 1)), segments.size());
+    double live =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - ChannelStart(channel))
+            .count();
+    for (size_t i = 0; i < window; ++i) live += segments[i].seconds;
+    // The newest segment is the last one that has ended by now.
+    size_t newest = 0;
+    double ended = 0;
+    for (size_t i = 0; i < segments.size(); ++i) {
+        ended += segments[i].seconds;
+        if (ended > live + 1e-6)
+            break;
+        newest = i;
+    }
+    const size_t first = newest + 1 - std::min(window, newest + 1);
+    double target = 1;
+    for (const Segment& seg : segments) target = std::max(target, std::ceil(seg.seconds));
+    std::string body = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:" +
+                       std::to_string(static_cast<int>(target)) +
+                       "\n#EXT-X-MEDIA-SEQUENCE:" + std::to_string(first) + "\n";
+    char extinf[64];
+    for (size_t i = first; i <= newest; ++i) {
+        std::snprintf(extinf, sizeof extinf, "#EXTINF:%.6f,\n", segments[i].seconds);
+        body += extinf + segments[i].name + "\n";
+    }
+    if (newest + 1 == segments.size())
+        body += "#EXT-X-ENDLIST\n";
+    SendAll(fd,
+            "HTTP/1.0 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n"
+            "Cache-Control: no-cache\r\nContent-Length: " +
+                std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
 }
 
 std::string PlaylistBody(const std::string& kind, const std::vector<std::string>& entries,
@@ -380,7 +538,14 @@ void Serve(int fd) {
         ::close(fd);
         return;
     }
-    std::string line = method + " " + path + "\n";
+    std::string line = method + " " + path;
+    if (g_opt.times) {
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        line +=
+            "\t" + std::to_string(static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
+    }
+    line += "\n";
     if (g_logFd >= 0 && ::write(g_logFd, line.data(), line.size()) < 0)
         std::perror("log");
 
@@ -410,6 +575,10 @@ void Serve(int fd) {
                     std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
     } else if (StartsWith(path, "/files/")) {
         ServeFolderFile(fd, path.substr(7));
+    } else if (StartsWith(path, "/paced/")) {
+        ServePaced(fd, path.substr(7));
+    } else if (StartsWith(path, "/live/")) {
+        ServeLive(fd, path.substr(6));
     } else if (StartsWith(path, "/file")) {
         ServeFile(fd);
     } else if (StartsWith(path, "/pls/") || StartsWith(path, "/m3u/") ||
@@ -433,7 +602,8 @@ void Serve(int fd) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: qv-streamserver --port N --log FILE [--icy-title TEXT] "
-                 "[--icy-charset gbk|utf8] [--icy-metaint BYTES] [--files DIR] [--ref URL]...\n");
+                 "[--icy-charset gbk|utf8] [--icy-metaint BYTES] [--files DIR] [--ref URL]... "
+                 "[--times] [--paced-rate BYTES] [--live-window N]\n");
     return 2;
 }
 
@@ -444,6 +614,10 @@ int main(int argc, char** argv) {
     std::string title;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
+        if (a == "--times") {
+            g_opt.times = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return Usage();
         std::string v = argv[++i];
@@ -459,13 +633,18 @@ int main(int argc, char** argv) {
             g_opt.files = v;
         } else if (a == "--ref") {
             g_opt.refs.push_back(v);
+        } else if (a == "--paced-rate") {
+            g_opt.pacedRate = std::atoi(v.c_str());
+        } else if (a == "--live-window") {
+            g_opt.liveWindow = std::atoi(v.c_str());
         } else if (a == "--icy-metaint") {
             g_opt.metaint = std::atoi(v.c_str());
         } else {
             return Usage();
         }
     }
-    if (g_opt.log.empty() || g_opt.metaint <= 0 || (charset != "gbk" && charset != "utf8")) {
+    if (g_opt.log.empty() || g_opt.metaint <= 0 || g_opt.pacedRate <= 0 || g_opt.liveWindow <= 0 ||
+        (charset != "gbk" && charset != "utf8")) {
         return Usage();
     }
     g_opt.icyTitle = charset == "gbk" ? ToGbk(title) : title;
