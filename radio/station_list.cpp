@@ -1,13 +1,13 @@
 // The station database, the station list with its grid of province labels, its background.
 #include <memory>
 
-#include "app/form.h"
 #include "app/globals.h"
 #include "app/routines.h"
-#include "platform/system.h"
+#include "art/artwork.h"
+#include "files/folders.h"
 #include "radio/province_query.h"
 #include "radio/station_row.h"
-#include "ui/art/artwork.h"
+#include "ui/form.h"
 
 namespace qv {
 namespace {

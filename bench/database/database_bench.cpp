@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/playback/support.h"
-#include "platform/database.h"
+#include "database/database.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <set>
 
-#include "platform/database.h"
+#include "database/database.h"
 #include "radio/province_query.h"
 #include "tests/database/fixture.h"
 #include "tests/support/support.h"

@@ -1,7 +1,7 @@
 // Reading listings: order, the province listing's SQL, field reads and moves.
 #include <gtest/gtest.h>
 
-#include "platform/database.h"
+#include "database/database.h"
 #include "radio/province_query.h"
 #include "tests/database/fixture.h"
 #include "tests/support/support.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <set>
 
-#include "platform/database.h"
+#include "database/database.h"
 #include "radio/province_query.h"
 #include "tests/database/fixture.h"
 #include "tests/support/support.h"
