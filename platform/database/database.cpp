@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <climits>
+#include <optional>
 #include <string_view>
 
 #include "database_collation.h"
@@ -37,6 +38,7 @@ struct DbSession {
 
 struct DbConnection::Impl {
     std::shared_ptr<DbSession> session = std::make_shared<DbSession>();
+    std::optional<TableShape> required;
 };
 
 struct RecordSet::Impl {
@@ -114,8 +116,6 @@ std::string QuoteIdentifier(const std::string& name) {
     return out;
 }
 
-constexpr const char* kStationTable = "radio";
-
 bool Configure(DbSession& session) {
     sqlite3* db = session.db;
     sqlite3_extended_result_codes(db, 1);
@@ -131,28 +131,44 @@ bool Configure(DbSession& session) {
            db::RegisterCaseSensitiveLike(db) == SQLITE_OK;
 }
 
-// The table must be there with the three fields the program reads.
-bool HasStationTable(DbSession& session) {
-    Statement probe(session, std::string("select 电台名称, 省份, 链接 from ") + kStationTable);
-    return probe.get() != nullptr;
+bool SameFieldName(std::string_view a, std::string_view b);
+
+// The table must be there with the fields the caller reads.
+bool HasTable(DbSession& session, const TableShape& shape) {
+    Statement all(session, "select * from main." + QuoteIdentifier(Utf8(shape.table)));
+    if (!all.get())
+        return false;
+    const int n = sqlite3_column_count(all.get());
+    for (const Text& field : shape.fields) {
+        const std::string wanted = Utf8(field);
+        bool found = false;
+        for (int i = 0; i < n && !found; ++i) {
+            const char* name = sqlite3_column_name(all.get(), i);
+            found = name && SameFieldName(name, wanted);
+        }
+        if (!found)
+            return false;
+    }
+    return true;
 }
 
 // Listings take the program's text order whatever the file declares: a temporary view of the
 // table's name, which unqualified names find before the file's table, puts the gbk collation on
 // every column (a collation only orders texts; numbers and blobs keep their order). The view
 // lives in the connection's memory; the file is left as it is.
-bool CreateOrderedView(DbSession& session) {
-    const std::string table = "main." + QuoteIdentifier(kStationTable);
+bool CreateOrderedView(DbSession& session, const TableShape& shape) {
+    const std::string name = QuoteIdentifier(Utf8(shape.table));
+    const std::string table = "main." + name;
     Statement all(session, "select * from " + table);
     if (!all.get())
         return false;
-    std::string sql = "create temp view " + QuoteIdentifier(kStationTable) + " as select ";
+    std::string sql = "create temp view " + name + " as select ";
     for (int i = 0, n = sqlite3_column_count(all.get()); i < n; ++i) {
-        const char* name = sqlite3_column_name(all.get(), i);
-        if (!name)
+        const char* column = sqlite3_column_name(all.get(), i);
+        if (!column)
             return false;
-        const std::string column = QuoteIdentifier(name);
-        sql += (i ? ", " : "") + column + " collate " + db::kGbkCollation + " as " + column;
+        const std::string quoted = QuoteIdentifier(column);
+        sql += (i ? ", " : "") + quoted + " collate " + db::kGbkCollation + " as " + quoted;
     }
     sql += " from " + table;
     return sqlite3_exec(session.db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -274,12 +290,18 @@ int OpenConnection(DbConnection& conn, const Text& file, const Text&) {
         return 0;
     // No SQLITE_OPEN_URI: the name is a plain file name, whatever characters it holds.
     int rc = sqlite3_open_v2(path.c_str(), &session.db, SQLITE_OPEN_READONLY, nullptr);
-    if (rc != SQLITE_OK || !Configure(session) || !HasStationTable(session) ||
-        !CreateOrderedView(session) || !AllowOnlyReading(session)) {
+    const std::optional<TableShape>& shape = conn.impl->required;
+    if (rc != SQLITE_OK || !Configure(session) ||
+        (shape && (!HasTable(session, *shape) || !CreateOrderedView(session, *shape))) ||
+        !AllowOnlyReading(session)) {
         session.Close();
         return 0;
     }
     return 1;
+}
+
+void RequireTable(DbConnection& conn, TableShape shape) {
+    conn.impl->required = std::move(shape);
 }
 
 void AttachRecordSet(RecordSet& rs, DbConnection& conn) {
