@@ -1,6 +1,6 @@
-#include "app/form.h"
 #include "app/routines.h"
-#include "ui/art/artwork.h"
+#include "art/artwork.h"
+#include "ui/form.h"
 
 namespace qv {
 

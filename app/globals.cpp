@@ -1,7 +1,7 @@
 #include "app/globals.h"
 
-#include "platform/window.h"
 #include "ui/main_window.h"
+#include "widgets/window.h"
 
 namespace qv {
 

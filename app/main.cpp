@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/globals.h"
-#include "platform/media_player.h"
-#include "platform/qt_platform.h"
+#include "player/media_player.h"
+#include "widgets/qt_platform.h"
 
 int main(int argc, char** argv) {
     // X11 wherever there is an X server, unless the user named a platform (see qt_platform.h).

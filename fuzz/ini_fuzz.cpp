@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/ini_format.h"
+#include "ini_format.h"
 
 #define QV_CHECK(cond)                                                                    \
     do {                                                                                  \

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/pictures.h"
+#include "qt_pictures.h"
+#include "widgets/pictures.h"
 
 #define QV_CHECK(cond)                                                                    \
     do {                                                                                  \

@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/pictures.h"
+#include "qt_pictures.h"
+#include "widgets/pictures.h"
 
 #define QV_CHECK(cond)                                                                    \
     do {                                                                                  \

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/asx.h"
-#include "platform/playlist.h"
+#include "asx.h"
+#include "playlist.h"
 
 #define QV_CHECK(cond)                                                                    \
     do {                                                                                  \

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/player_status.h"
+#include "player_status.h"
 
 #define QV_CHECK(cond)                                                                    \
     do {                                                                                  \

@@ -10,8 +10,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/text.h"
-#include "platform/utf8.h"
+#include "qt_text.h"
+#include "texts/text.h"
+#include "texts/utf8.h"
 
 #define QV_CHECK(cond)                                                                    \
     do {                                                                                  \

@@ -1,9 +1,9 @@
 // Tuning, the player's controls and status, the elapsed-time clock, the volume bar and mute.
-#include "app/form.h"
 #include "app/globals.h"
 #include "app/routines.h"
+#include "art/artwork.h"
 #include "radio/station_row.h"
-#include "ui/art/artwork.h"
+#include "ui/form.h"
 
 namespace qv {
 namespace {

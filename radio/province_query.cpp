@@ -1,6 +1,6 @@
 #include "radio/province_query.h"
 
-#include "platform/database.h"
+#include "database/database.h"
 
 namespace qv {
 namespace {

@@ -1,13 +1,13 @@
 // The station database, the station list with its grid of province labels, its background.
 #include <memory>
 
-#include "app/form.h"
 #include "app/globals.h"
 #include "app/routines.h"
-#include "platform/system.h"
+#include "art/artwork.h"
+#include "files/folders.h"
 #include "radio/province_query.h"
 #include "radio/station_row.h"
-#include "ui/art/artwork.h"
+#include "ui/form.h"
 
 namespace qv {
 namespace {
@@ -31,6 +31,7 @@ constexpr int kRowValue = 1;
 
 void OpenStationDatabase() {
     MainForm& f = Form();
+    RequireTable(*f.数据库连接1, StationTable());
     if (OpenConnection(*f.数据库连接1, kDatabaseFile, Text()) == 0) {
         ShowMessageBox(kConnectFailed, 0);
         ExitProgram(0);
@@ -45,7 +46,7 @@ void LoadStationList(int filter, const Text& province) {
     if (filter == 0) {
         InsertListColumn(list, 0, kColumnTitle, 180, 0);
         ClearListRows(list);
-        OpenRecordSetTable(rs, Gbk("radio"), kAllOrder);
+        OpenRecordSetTable(rs, kStationTable, kAllOrder);
         f.透明标签2->setCaption(CountLine(RecordCount(rs)));
         const int count = RecordCount(rs);
         int n = 0;

@@ -1,11 +1,12 @@
 // Settings in pz.ini, the notification-area icon, the window's own buttons and the web links.
-#include "app/form.h"
 #include "app/globals.h"
 #include "app/routines.h"
-#include "platform/ini.h"
-#include "platform/system.h"
+#include "art/artwork.h"
+#include "files/folders.h"
+#include "files/ini.h"
 #include "shell/web_links.h"
-#include "ui/art/artwork.h"
+#include "ui/form.h"
+#include "widgets/desktop.h"
 
 namespace qv {
 namespace {

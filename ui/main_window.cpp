@@ -1,9 +1,9 @@
 // The main window as data. A place, a caption or a colour is one field of one row here.
 #include "ui/main_window.h"
 
-#include "app/form.h"
-#include "app/routines.h"
-#include "ui/art/artwork.h"
+#include "art/artwork.h"
+#include "ui/form.h"
+#include "ui/handlers.h"
 
 namespace qv {
 namespace {

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "bench/playback/support.h"
-#include "platform/database.h"
+#include "database/database.h"
+#include "radio/station_row.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ Listing Measure(const char* label, const std::string& path, const char* province
     const double heapBefore = HeapInUse();
     auto t0 = Clock::now();
     qv::DbConnection conn;
+    qv::RequireTable(conn, qv::StationTable());
     if (qv::OpenConnection(conn, qv::Gbk(path), "") == 0) {
         std::printf("%-22s cannot open %s\n", label, path.c_str());
         return l;

@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "app/form.h"
 #include "app/globals.h"
 #include "app/routines.h"
 #include "bench/playback/support.h"
-#include "platform/media_player.h"
-#include "platform/window.h"
+#include "player/media_player.h"
+#include "ui/form.h"
 #include "ui/main_window.h"
+#include "widgets/window.h"
 
 namespace {
 

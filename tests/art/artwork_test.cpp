@@ -6,10 +6,11 @@
 #include <QImage>
 #include <QRegion>
 
-#include "platform/pictures.h"
+#include "art/artwork.h"
+#include "qt_pictures.h"
 #include "tests/art/bytes.h"
 #include "tests/support/support.h"
-#include "ui/art/artwork.h"
+#include "widgets/pictures.h"
 
 namespace qv {
 namespace {

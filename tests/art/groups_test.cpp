@@ -3,9 +3,10 @@
 
 #include <QImage>
 
-#include "platform/pictures.h"
+#include "art/artwork.h"
+#include "qt_pictures.h"
 #include "tests/art/bytes.h"
-#include "ui/art/artwork.h"
+#include "widgets/pictures.h"
 
 namespace qv {
 namespace {

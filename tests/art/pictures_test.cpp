@@ -6,8 +6,9 @@
 #include <QRegion>
 #include <string_view>
 
-#include "platform/pictures.h"
+#include "qt_pictures.h"
 #include "tests/art/bytes.h"
+#include "widgets/pictures.h"
 
 namespace qv {
 namespace {

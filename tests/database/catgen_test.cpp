@@ -6,8 +6,9 @@
 #include <filesystem>
 #include <set>
 
-#include "platform/database.h"
+#include "database/database.h"
 #include "radio/province_query.h"
+#include "radio/station_row.h"
 #include "tests/database/fixture.h"
 #include "tests/support/support.h"
 
@@ -33,6 +34,7 @@ TEST(Catgen, BuildsTheCatalogueAndKeepsItWhenTheSourceIsBad) {
     ASSERT_EQ(RunCatgen(tsv + " " + out), 0);
     {
         DbConnection conn;
+        RequireTable(conn, StationTable());
         ASSERT_NE(OpenConnection(conn, Gbk(out), ""), 0);
         RecordSet rs;
         AttachRecordSet(rs, conn);

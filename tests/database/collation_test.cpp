@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/database_collation.h"
-#include "platform/text.h"
+#include "database_collation.h"
+#include "texts/text.h"
 
 namespace qv::test {
 namespace {

@@ -7,8 +7,9 @@
 #include <functional>
 #include <set>
 
-#include "platform/database.h"
+#include "database/database.h"
 #include "radio/province_query.h"
+#include "radio/station_row.h"
 #include "tests/database/fixture.h"
 #include "tests/support/support.h"
 
@@ -47,6 +48,7 @@ TEST(DatabaseConnection, RefusesFilesThatAreNotAStationCatalogue) {
         c.make(path);
         const bool existed = fs::exists(path);
         DbConnection conn;
+        RequireTable(conn, StationTable());
         EXPECT_EQ(OpenConnection(conn, Gbk(path), ""), 0);
         EXPECT_EQ(fs::exists(path), existed) << "the open must never create the file";
         RecordSet rs;
@@ -56,16 +58,48 @@ TEST(DatabaseConnection, RefusesFilesThatAreNotAStationCatalogue) {
     }
 }
 
+// The layer knows no table of its own: the caller names the table and fields a file must hold,
+// and that table lists in the program's text order.
+TEST(DatabaseConnection, RequiresTheTableItsCallerNames) {
+    const std::string path = NewFolder("shape") + "/songs.db";
+    MakeDatabase(path, {"create table songs(title, singer)",
+                        "insert into songs values ('上海', 'a'), ('北京', 'b'), ('安徽', 'c')"});
+    struct Case {
+        const char* what;
+        TableShape shape;
+        bool opens;
+    };
+    const std::vector<Case> cases = {
+        {"its table and fields", {"songs", {"title", "singer"}}, true},
+        {"a field it lacks", {"songs", {"title", "year"}}, false},
+        {"a table it lacks", {"radio", {"title"}}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DbConnection conn;
+        RequireTable(conn, c.shape);
+        ASSERT_EQ(OpenConnection(conn, Gbk(path), "") != 0, c.opens);
+        if (!c.opens)
+            continue;
+        RecordSet rs;
+        AttachRecordSet(rs, conn);
+        OpenRecordSetTable(rs, "songs", "title");
+        EXPECT_EQ(ReadColumn(rs, "title"), (std::vector<std::string>{"安徽", "北京", "上海"}));
+    }
+}
+
 TEST(DatabaseConnection, OpensTheBareNameInTheCurrentFolder) {
     std::string folder = NewFolder("cwd");
     MakeCatalogue(folder + "/mmsDT.dll", {{"台", "北京", "http://a"}});
     std::string before = fs::current_path();
     ASSERT_EQ(chdir(folder.c_str()), 0);
     DbConnection conn;
+    RequireTable(conn, StationTable());
     const int opened = OpenConnection(conn, "mmsDT.dll", "");
     ASSERT_EQ(chdir(before.c_str()), 0);
     EXPECT_NE(opened, 0);
     DbConnection elsewhere;
+    RequireTable(elsewhere, StationTable());
     EXPECT_EQ(OpenConnection(elsewhere, "mmsDT.dll", ""), 0) << "no mmsDT.dll in " << before;
     EXPECT_FALSE(fs::exists("mmsDT.dll"));
 }
@@ -76,6 +110,7 @@ TEST(DatabaseConnection, NeverWritesTheFileWhateverTheQuerySays) {
     MakeCatalogue(path, {{"台", "北京", "http://a"}});
     const std::string bytes = ReadFile(path);
     DbConnection conn;
+    RequireTable(conn, StationTable());
     ASSERT_NE(OpenConnection(conn, Gbk(path), ""), 0);
     RecordSet rs;
     AttachRecordSet(rs, conn);
@@ -105,9 +140,11 @@ TEST(DatabaseConnection, ALockedFileFailsInsteadOfWaiting) {
         sqlite3_exec(writer, "begin exclusive; delete from radio;", nullptr, nullptr, nullptr),
         SQLITE_OK);
     DbConnection conn;
+    RequireTable(conn, StationTable());
     EXPECT_EQ(OpenConnection(conn, Gbk(path), ""), 0);
     sqlite3_exec(writer, "rollback", nullptr, nullptr, nullptr);
     sqlite3_close(writer);
+    RequireTable(conn, StationTable());
     EXPECT_NE(OpenConnection(conn, Gbk(path), ""), 0) << "reopening the same connection works";
 }
 
@@ -119,6 +156,7 @@ TEST(DatabaseConnection, ARecordSetOutlivingItsConnectionListsNothing) {
     EXPECT_EQ(RecordCount(rs), 0) << "not attached";
     {
         DbConnection conn;
+        RequireTable(conn, StationTable());
         ASSERT_NE(OpenConnection(conn, Gbk(path), ""), 0);
         AttachRecordSet(rs, conn);
         OpenRecordSetTable(rs, "radio", "");
@@ -133,6 +171,7 @@ TEST(DatabaseConnection, TheShippedCatalogueHoldsItsStations) {
     fs::copy_file(std::string(QV_PROGRAM_DIR) + "/mmsDT.dll", "mmsDT.dll",
                   fs::copy_options::overwrite_existing);
     DbConnection conn;
+    RequireTable(conn, StationTable());
     ASSERT_NE(OpenConnection(conn, "mmsDT.dll", ""), 0);
     RecordSet rs;
     AttachRecordSet(rs, conn);

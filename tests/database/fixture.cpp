@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "platform/database_collation.h"
+#include "database_collation.h"
 #include "tests/support/support.h"
 
 namespace qv::test {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/database.h"
+#include "database/database.h"
 
 namespace qv::test {
 

@@ -1,8 +1,9 @@
 // Reading listings: order, the province listing's SQL, field reads and moves.
 #include <gtest/gtest.h>
 
-#include "platform/database.h"
+#include "database/database.h"
 #include "radio/province_query.h"
+#include "radio/station_row.h"
 #include "tests/database/fixture.h"
 #include "tests/support/support.h"
 
@@ -16,6 +17,7 @@ class Listing : public ::testing::Test {
     void Open(const std::vector<Row>& rows) {
         std::string path = NewFolder("db") + "/mmsDT.dll";
         MakeCatalogue(path, rows);
+        RequireTable(conn_, StationTable());
         ASSERT_NE(OpenConnection(conn_, Gbk(path), ""), 0);
         AttachRecordSet(rs_, conn_);
     }
@@ -231,6 +233,7 @@ TEST_F(Listing, ExtraColumnsAreFetchedAndReadByName) {
                   "insert into radio values(7, '台', '北京', 'l', x'6869')",
                   "insert into radio values(8, '安台', '北京', 'm', null)"},
                  true);
+    RequireTable(conn_, StationTable());
     ASSERT_NE(OpenConnection(conn_, Gbk(path), ""), 0);
     AttachRecordSet(rs_, conn_);
     OpenProvince("北京");

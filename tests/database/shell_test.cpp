@@ -5,8 +5,9 @@
 #include <filesystem>
 #include <set>
 
-#include "platform/database.h"
+#include "database/database.h"
 #include "radio/province_query.h"
+#include "radio/station_row.h"
 #include "tests/database/fixture.h"
 #include "tests/support/support.h"
 
@@ -79,6 +80,7 @@ TEST(ShellCatalogue, ListsInGbkOrderWhateverTheFileDeclares) {
         const std::string bytes = ReadFile(path);
 
         DbConnection conn;
+        RequireTable(conn, StationTable());
         ASSERT_NE(OpenConnection(conn, Gbk(path), ""), 0);
         RecordSet rs;
         AttachRecordSet(rs, conn);
@@ -140,6 +142,7 @@ TEST(ShellCatalogue, TheShippedCatalogueIsPlainSqlite) {
     int n = 0;
     for (const std::string& file : {std::string(QV_PROGRAM_DIR) + "/mmsDT.dll", restored}) {
         DbConnection conn;
+        RequireTable(conn, StationTable());
         ASSERT_NE(OpenConnection(conn, Gbk(file), ""), 0) << file;
         RecordSet rs;
         AttachRecordSet(rs, conn);

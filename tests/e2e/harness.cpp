@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "platform/text.h"
 #include "tests/database/fixture.h"
 #include "tests/support/support.h"
+#include "texts/text.h"
 
 namespace qv::e2e {
 namespace {

@@ -2,9 +2,9 @@
 // with its picture or its text.
 #include <gtest/gtest.h>
 
+#include "art/artwork.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/pixels.h"
-#include "ui/art/artwork.h"
 
 namespace qv::e2e {
 namespace {

@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/pictures.h"
-#include "ui/art/artwork.h"
+#include "art/artwork.h"
+#include "qt_pictures.h"
+#include "widgets/pictures.h"
 
 namespace qv::e2e {
 namespace {

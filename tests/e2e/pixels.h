@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/text.h"
+#include "texts/text.h"
 
 namespace qv::e2e {
 

@@ -4,12 +4,13 @@
 #include <QTreeWidget>
 #include <filesystem>
 #include <functional>
-#include "platform/list_view.h"
-#include "platform/system.h"
+#include "files/folders.h"
+#include "widgets/list_view.h"
 
+#include "art/artwork.h"
+#include "qt_text.h"
 #include "tests/handlers/fixture.h"
 #include "tests/support/support.h"
-#include "ui/art/artwork.h"
 
 namespace qv::test {
 namespace {
@@ -81,7 +82,7 @@ TEST_F(Catalogue, TheBackgroundIsWrittenWholeAndTiledBehindTransparentText) {
     ListView& list = *f().超级列表框_名称;
     EXPECT_EQ(ReadFile(TempTem()), art::ListBackground());
     EXPECT_TRUE(list.transparentTextBackground());
-    EXPECT_EQ(list.backgroundFile().toStdString(), TempTem());
+    EXPECT_EQ(list.backgroundFile(), TempTem());
     const QBrush base = list.tree()->palette().brush(QPalette::Base);
     EXPECT_FALSE(base.texture().isNull());
     EXPECT_EQ(base.texture().size(), QSize(3, 21));
@@ -89,7 +90,7 @@ TEST_F(Catalogue, TheBackgroundIsWrittenWholeAndTiledBehindTransparentText) {
     SetListBackgroundPicture(list, nullptr);
     EXPECT_TRUE(std::filesystem::exists(TempTem()));
     EXPECT_EQ(ReadFile(TempTem()).size(), 0u);
-    EXPECT_EQ(list.backgroundFile().toStdString(), TempTem());
+    EXPECT_EQ(list.backgroundFile(), TempTem());
 }
 
 // The file is replaced only when it does not hold the picture; the list takes its background
@@ -127,7 +128,7 @@ TEST_F(Catalogue, EveryFillSetsTheBackgroundAndRewritesTheFileOnlyWhenItDiffers)
             ASSERT_EQ(::utimensat(AT_FDCWD, TempTem().c_str(), old, 0), 0);
         }
         list.setTextBackgroundNone(false);
-        list.setTiledBackground(QString());
+        list.setTiledBackground({});
         Province(1)->raise(Event::Click);
         EXPECT_EQ(ReadFile(TempTem()), picture);
         struct stat after {};
@@ -137,7 +138,7 @@ TEST_F(Catalogue, EveryFillSetsTheBackgroundAndRewritesTheFileOnlyWhenItDiffers)
         EXPECT_EQ(untouched, c.leftAlone);
         // Both messages were sent again.
         EXPECT_TRUE(list.transparentTextBackground());
-        EXPECT_EQ(list.backgroundFile().toStdString(), TempTem());
+        EXPECT_EQ(list.backgroundFile(), TempTem());
         EXPECT_EQ(list.tree()->palette().brush(QPalette::Base).texture().size(), QSize(3, 21));
     }
 }

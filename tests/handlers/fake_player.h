@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/media_player.h"
+#include "player/media_player.h"
 
 namespace qv::test {
 

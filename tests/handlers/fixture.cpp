@@ -4,9 +4,9 @@
 
 #include <climits>
 
-#include "platform/system.h"
+#include "art/artwork.h"
+#include "files/folders.h"
 #include "tests/support/support.h"
-#include "ui/art/artwork.h"
 #include "ui/main_window.h"
 
 namespace qv::test {

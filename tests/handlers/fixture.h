@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "app/form.h"
 #include "app/globals.h"
 #include "app/routines.h"
 #include "tests/database/fixture.h"
 #include "tests/handlers/fake_player.h"
+#include "ui/form.h"
 
 namespace qv::test {
 

@@ -2,9 +2,10 @@
 #include <QGuiApplication>
 #include <QTreeWidget>
 #include <filesystem>
-#include "platform/ini.h"
-#include "platform/system.h"
+#include "files/folders.h"
+#include "files/ini.h"
 #include "shell/web_links.h"
+#include "widgets/desktop.h"
 
 #include "tests/handlers/fixture.h"
 #include "tests/support/support.h"

@@ -5,8 +5,8 @@
 #include <QScreen>
 #include <cstdlib>
 
-#include "platform/ini.h"
-#include "platform/system.h"
+#include "files/folders.h"
+#include "files/ini.h"
 #include "tests/handlers/fixture.h"
 #include "tests/support/support.h"
 

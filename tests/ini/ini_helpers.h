@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/ini.h"
+#include "files/ini.h"
 #include "tests/support/support.h"
 
 namespace qv::test {

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ini_format.h"
+#include "ini_format.h"
+#include "qt_text.h"
 #include "tests/ini/ini_helpers.h"
 
 namespace qv::test {

@@ -1,7 +1,7 @@
 // Writes ProgramFolder(), byte for byte, to the file named by its one argument.
 #include <fstream>
 
-#include "platform/system.h"
+#include "files/folders.h"
 
 int main(int argc, char** argv) {
     if (argc != 2)

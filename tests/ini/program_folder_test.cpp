@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/text.h"
 #include "tests/support/support.h"
+#include "texts/text.h"
 
 extern char** environ;
 

@@ -1,7 +1,7 @@
 // Reading ASX playlists, which the player fetches itself when mpv cannot open a link.
 #include <gtest/gtest.h>
 
-#include "platform/asx.h"
+#include "asx.h"
 
 namespace qv {
 namespace {

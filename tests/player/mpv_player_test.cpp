@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/media_player.h"
-#include "platform/mpv_player_private.h"
+#include "mpv_player_private.h"
+#include "player/media_player.h"
 #include "tests/player/stream_server.h"
 #include "tests/support/support.h"
 

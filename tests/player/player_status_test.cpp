@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "platform/player_status.h"
+#include "player_status.h"
 
 namespace qv {
 namespace {

@@ -4,7 +4,7 @@
 #include <map>
 #include <optional>
 
-#include "platform/playlist.h"
+#include "playlist.h"
 
 namespace qv {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/qt_platform.h"
+#include "widgets/qt_platform.h"
 
 namespace qv {
 namespace {

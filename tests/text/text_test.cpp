@@ -3,7 +3,8 @@
 
 #include <climits>
 
-#include "platform/text.h"
+#include "qt_text.h"
+#include "texts/text.h"
 
 namespace qv {
 namespace {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/database_collation.h"
-#include "platform/utf8.h"
+#include "database_collation.h"
+#include "texts/utf8.h"
 
 namespace {
 

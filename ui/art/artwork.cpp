@@ -1,4 +1,4 @@
-#include "ui/art/artwork.h"
+#include "art/artwork.h"
 
 // The generated files are assembled straight into read-only data; each function wraps its file
 // in a byte set on first use.

@@ -1,0 +1,21 @@
+#pragma once
+// The program's folder, the per-user temporary folder, and whole-file writes.
+#include "texts/text.h"
+
+namespace qv {
+
+// The executable's folder, without a trailing separator, as the file system's bytes (a path, not
+// a GBK text: the name need not be valid in any code page).
+[[nodiscard]] Text ProgramFolder();
+// Tests keep the settings file out of the build tree: a non-empty folder stands in for the
+// executable's folder; an empty one gives it back.
+void SetProgramFolder(const Text& folder);
+// Folder 11: the per-user temporary folder, $XDG_CACHE_HOME/quorvin/ or ~/.cache/quorvin/,
+// made with mode 0700, with its trailing separator. Other numbers give the same folder.
+[[nodiscard]] Text SystemFolderPath(int number);
+// Creates the file or replaces its whole content (atomically). False when it could not.
+bool WriteBytesToFile(const Text& path, const Bytes& bytes);
+// Whether the path names a regular file holding exactly these bytes (read without waiting: a
+// pipe or a device there is not such a file).
+[[nodiscard]] bool FileHoldsBytes(const Text& path, const Bytes& bytes);
+}  // namespace qv

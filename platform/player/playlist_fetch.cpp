@@ -1,0 +1,133 @@
+#include "playlist_fetch.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUrl>
+#include <cctype>
+#include <memory>
+
+#include "playlist.h"
+
+namespace qv {
+namespace {
+
+constexpr int kQuietMs = 10000;  // a server that sends nothing for this long is given up on
+constexpr int kMaxRedirects = 5;
+
+bool StartsNoCase(std::string_view s, std::string_view prefix) {
+    if (s.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+// A text cut at the byte limit keeps its whole lines only.
+void CutToWholeLines(std::string& text) {
+    const size_t end = text.find_last_of('\n');
+    text.resize(end == std::string::npos ? 0 : end + 1);
+}
+
+}  // namespace
+
+PlaylistFetch::PlaylistFetch(QObject* parent) : QObject(parent) {}
+
+PlaylistFetch::~PlaylistFetch() {
+    cancel();
+}
+
+bool PlaylistFetch::CanRead(std::string_view address) {
+    return StartsNoCase(address, "http://") || StartsNoCase(address, "https://") ||
+           IsLocalAddress(address);
+}
+
+void PlaylistFetch::cancel() {
+    ++serial_;
+    if (QNetworkReply* reply = reply_) {
+        reply_ = nullptr;
+        reply->abort();
+    }
+}
+
+void PlaylistFetch::get(const std::string& address, Done done) {
+    cancel();
+    if (IsLocalAddress(address)) {
+        readLocal(address, std::move(done));
+    } else {
+        readRemote(address, std::move(done));
+    }
+}
+
+void PlaylistFetch::readLocal(const std::string& address, Done done) {
+    const QString path = StartsNoCase(address, "file://")
+                             ? QUrl(QString::fromStdString(address)).toLocalFile()
+                             : QString::fromStdString(address);
+    FetchedText got;
+    got.address = address;
+    // Only a regular file: a FIFO or a device would block the thread, or never end.
+    QFile file(path);
+    if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.read(kMaxPlaylistBytes + 1);
+        got.text.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
+        if (got.text.size() > kMaxPlaylistBytes) {
+            got.text.resize(kMaxPlaylistBytes);
+            CutToWholeLines(got.text);
+        }
+    }
+    // The answer comes later, as a remote one does, never inside get().
+    const int serial = serial_;
+    QTimer::singleShot(0, this, [this, serial, done = std::move(done), got = std::move(got)] {
+        if (serial == serial_)
+            done(got);
+    });
+}
+
+void PlaylistFetch::readRemote(const std::string& address, Done done) {
+    if (!net_)
+        net_ = new QNetworkAccessManager(this);
+    QNetworkRequest request(QUrl(QString::fromStdString(address)));
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Quorvin/1.0"));
+    request.setTransferTimeout(kQuietMs);
+    request.setMaximumRedirectsAllowed(kMaxRedirects);
+    QNetworkReply* reply = net_->get(request);
+    reply->setReadBufferSize(kMaxPlaylistBytes);  // Qt holds no more than this unread
+    reply_ = reply;
+    const int serial = serial_;
+    auto got = std::make_shared<FetchedText>();
+    auto cut = std::make_shared<bool>(false);
+    QObject::connect(reply, &QNetworkReply::readyRead, this, [reply, got, cut] {
+        if (*cut)
+            return;
+        const QByteArray more =
+            reply->read(static_cast<qint64>(kMaxPlaylistBytes + 1 - got->text.size()));
+        got->text.append(more.constData(), static_cast<size_t>(more.size()));
+        if (got->text.size() > kMaxPlaylistBytes) {
+            *cut = true;
+            got->text.resize(kMaxPlaylistBytes);
+            CutToWholeLines(got->text);
+            reply->abort();  // enough: the rest is not read
+        }
+    });
+    QObject::connect(
+        reply, &QNetworkReply::finished, this,
+        [this, reply, got, cut, serial, done = std::move(done)] {
+            reply->deleteLater();
+            if (serial != serial_)
+                return;
+            reply_ = nullptr;
+            if (reply->error() != QNetworkReply::NoError && !*cut)
+                got->text.clear();
+            got->address = reply->url().toString(QUrl::FullyEncoded).toStdString();
+            got->contentType =
+                reply->header(QNetworkRequest::ContentTypeHeader).toString().toStdString();
+            done(*got);
+        });
+}
+
+}  // namespace qv
