@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include "kit/sealed.h"
 #include "platform/database.h"
 #include "radio/province_query.h"
 #include "tests/database/fixture.h"
@@ -20,7 +21,7 @@ int RunCatgen(const std::string& args) {
 }
 
 TEST(Catgen, BuildsTheCatalogueAndKeepsItWhenTheSourceIsBad) {
-    const std::string folder = NewFolder("catgen");
+    const std::string folder = kit::NewFolder("catgen");
     const std::string tsv = folder + "/stations.tsv";
     const std::string out = folder + "/mmsDT.dll";
     WriteFile(tsv,
@@ -63,7 +64,7 @@ TEST(Catgen, BuildsTheCatalogueAndKeepsItWhenTheSourceIsBad) {
 }
 
 TEST(Catgen, TidySortsTheSourceAndKeepsItsComments) {
-    const std::string tsv = NewFolder("tidy") + "/stations.tsv";
+    const std::string tsv = kit::NewFolder("tidy") + "/stations.tsv";
     WriteFile(tsv,
               "# where the links came from\n"
               "浙2\t浙江\thttp://2\n"
@@ -78,7 +79,7 @@ TEST(Catgen, TidySortsTheSourceAndKeepsItsComments) {
 }
 
 TEST(Catgen, TheShippedSourceIsTidy) {
-    const std::string tsv = NewFolder("shipped") + "/stations.tsv";
+    const std::string tsv = kit::NewFolder("shipped") + "/stations.tsv";
     const std::string source = ReadFile(std::string(QV_SOURCE_DIR) + "/data/stations.tsv");
     WriteFile(tsv, source);
     ASSERT_EQ(RunCatgen("--tidy " + tsv), 0);

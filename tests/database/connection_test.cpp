@@ -7,6 +7,7 @@
 #include <functional>
 #include <set>
 
+#include "kit/sealed.h"
 #include "platform/database.h"
 #include "radio/province_query.h"
 #include "tests/database/fixture.h"
@@ -43,7 +44,7 @@ TEST(DatabaseConnection, RefusesFilesThatAreNotAStationCatalogue) {
     };
     for (const BadFile& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string path = NewFolder("bad") + "/mmsDT.dll";
+        std::string path = kit::NewFolder("bad") + "/mmsDT.dll";
         c.make(path);
         const bool existed = fs::exists(path);
         DbConnection conn;
@@ -57,8 +58,8 @@ TEST(DatabaseConnection, RefusesFilesThatAreNotAStationCatalogue) {
 }
 
 TEST(DatabaseConnection, OpensTheBareNameInTheCurrentFolder) {
-    std::string folder = NewFolder("cwd");
-    MakeCatalogue(folder + "/mmsDT.dll", {{"台", "北京", "http://a"}});
+    std::string folder = kit::NewFolder("cwd");
+    ASSERT_EQ(kit::WriteCatalogue(folder + "/mmsDT.dll", {{"台", "北京", "http://a"}}), "");
     std::string before = fs::current_path();
     ASSERT_EQ(chdir(folder.c_str()), 0);
     DbConnection conn;
@@ -71,9 +72,9 @@ TEST(DatabaseConnection, OpensTheBareNameInTheCurrentFolder) {
 }
 
 TEST(DatabaseConnection, NeverWritesTheFileWhateverTheQuerySays) {
-    std::string folder = NewFolder("ro");
+    std::string folder = kit::NewFolder("ro");
     std::string path = folder + "/mmsDT.dll";
-    MakeCatalogue(path, {{"台", "北京", "http://a"}});
+    ASSERT_EQ(kit::WriteCatalogue(path, {{"台", "北京", "http://a"}}), "");
     const std::string bytes = ReadFile(path);
     DbConnection conn;
     ASSERT_NE(OpenConnection(conn, Gbk(path), ""), 0);
@@ -97,8 +98,8 @@ TEST(DatabaseConnection, NeverWritesTheFileWhateverTheQuerySays) {
 }
 
 TEST(DatabaseConnection, ALockedFileFailsInsteadOfWaiting) {
-    std::string path = NewFolder("locked") + "/mmsDT.dll";
-    MakeCatalogue(path, {{"台", "北京", "http://a"}});
+    std::string path = kit::NewFolder("locked") + "/mmsDT.dll";
+    ASSERT_EQ(kit::WriteCatalogue(path, {{"台", "北京", "http://a"}}), "");
     sqlite3* writer = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
     ASSERT_EQ(
@@ -112,8 +113,8 @@ TEST(DatabaseConnection, ALockedFileFailsInsteadOfWaiting) {
 }
 
 TEST(DatabaseConnection, ARecordSetOutlivingItsConnectionListsNothing) {
-    std::string path = NewFolder("life") + "/mmsDT.dll";
-    MakeCatalogue(path, {{"台", "北京", "http://a"}});
+    std::string path = kit::NewFolder("life") + "/mmsDT.dll";
+    ASSERT_EQ(kit::WriteCatalogue(path, {{"台", "北京", "http://a"}}), "");
     RecordSet rs;
     OpenRecordSetTable(rs, "radio", "");
     EXPECT_EQ(RecordCount(rs), 0) << "not attached";

@@ -1,6 +1,7 @@
 // Reading listings: order, the province listing's SQL, field reads and moves.
 #include <gtest/gtest.h>
 
+#include "kit/sealed.h"
 #include "platform/database.h"
 #include "radio/province_query.h"
 #include "tests/database/fixture.h"
@@ -13,9 +14,9 @@ using Names = std::vector<std::string>;
 
 class Listing : public ::testing::Test {
   protected:
-    void Open(const std::vector<Row>& rows) {
-        std::string path = NewFolder("db") + "/mmsDT.dll";
-        MakeCatalogue(path, rows);
+    void Open(const std::vector<kit::Row>& rows) {
+        std::string path = kit::NewFolder("db") + "/mmsDT.dll";
+        ASSERT_EQ(kit::WriteCatalogue(path, rows), "");
         ASSERT_NE(OpenConnection(conn_, Gbk(path), ""), 0);
         AttachRecordSet(rs_, conn_);
     }
@@ -224,7 +225,7 @@ TEST_F(Listing, AFailedOpenLeavesNoRecords) {
 
 TEST_F(Listing, ExtraColumnsAreFetchedAndReadByName) {
     // Declaring the gbk collation, as catalogues made by the generator once did: they still open.
-    std::string path = NewFolder("extra") + "/mmsDT.dll";
+    std::string path = kit::NewFolder("extra") + "/mmsDT.dll";
     MakeDatabase(path,
                  {"create table radio(编号 INTEGER, 电台名称 TEXT COLLATE gbk, "
                   "省份 TEXT COLLATE gbk, 链接 TEXT, Note BLOB)",

@@ -7,6 +7,7 @@
 #include "platform/list_view.h"
 #include "platform/system.h"
 
+#include "tests/database/fixture.h"
 #include "tests/handlers/fixture.h"
 #include "tests/support/support.h"
 #include "ui/art/artwork.h"
