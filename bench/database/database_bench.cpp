@@ -12,6 +12,7 @@
 
 #include "bench/playback/support.h"
 #include "database/database.h"
+#include "kit/catalogue.h"
 #include "radio/station_row.h"
 
 namespace {
@@ -97,7 +98,7 @@ int main() {
     std::vector<Listing> sizes;
     for (int n : {1000, 10000, 100000}) {
         std::string path = folder + "/catalogue-" + std::to_string(n) + ".dll";
-        if (!qv::bench::MakeCatalogue(path, n)) {
+        if (!qv::kit::WriteCatalogue(path, qv::bench::GeneratedStations(n)).empty()) {
             std::printf("cannot make %s\n", path.c_str());
             break;
         }
@@ -106,7 +107,7 @@ int main() {
     const std::string onePath = folder + "/one-province.dll";
     Listing one;
     const std::string& first = qv::bench::Provinces().front();
-    if (qv::bench::MakeCatalogue(onePath, 10000, first))
+    if (qv::kit::WriteCatalogue(onePath, qv::bench::GeneratedStations(10000, first)).empty())
         one = Measure("10000 in one province", onePath, first.c_str());
     Measure("shipped mmsDT.dll", std::string(QV_PROGRAM_DIR) + "/mmsDT.dll");
     std::error_code ec;

@@ -23,6 +23,9 @@
 
 #include "bench/playback/support.h"
 #include "bench/playback/watch.h"
+#include "kit/process.h"
+#include "kit/sealed.h"
+#include "kit/stream_server.h"
 
 namespace {
 
@@ -66,7 +69,7 @@ struct Bench {
     std::string folder;
     std::string programFolder;
     std::vector<std::string> env;
-    qv::bench::StreamServer* server = nullptr;
+    qv::kit::StreamServer* server = nullptr;
     qv::bench::TitleWatcher* titles = nullptr;
     int serial = 0;
 };
@@ -98,11 +101,13 @@ pid_t Start(Who who, Bench& b, const std::string& url, const std::string& socket
         if (!qv::bench::WriteStationLink(b.programFolder, url))
             return -1;
         b.titles->reset();
-        return qv::bench::Spawn({b.programFolder + "/quorvin"}, b.env, b.programFolder);
+        return qv::kit::Spawn(
+            {.argv = {b.programFolder + "/quorvin"}, .env = b.env, .cwd = b.programFolder});
     }
-    return qv::bench::Spawn({"/usr/bin/mpv", "--no-config", "--ao=null", "--no-terminal",
-                             "--input-ipc-server=" + socket, url},
-                            b.env, b.folder);
+    return qv::kit::Spawn({.argv = {"/usr/bin/mpv", "--no-config", "--ao=null", "--no-terminal",
+                                    "--input-ipc-server=" + socket, url},
+                           .env = b.env,
+                           .cwd = b.folder});
 }
 
 // One start of one player on one stream; with seconds > 0 it then plays that long.
@@ -127,13 +132,13 @@ Outcome RunOnce(Who who, const Stream& stream, Bench& b, int seconds, bool mappi
                                           std::chrono::seconds(seconds));
             const double cpu1 = qv::bench::CpuSeconds(pid);
             o.memory = qv::bench::ReadMemory(pid);
-            if (cpu0 >= 0 && cpu1 >= 0 && qv::bench::Running(pid))
+            if (cpu0 >= 0 && cpu1 >= 0 && qv::kit::Running(pid))
                 o.cpu = cpu1 - cpu0;
             if (mappings)
                 o.mappings = qv::bench::MappingsBySize(pid, 24);
         }
     }
-    qv::bench::Stop(pid);
+    qv::kit::Stop(pid);
     std::filesystem::remove(socket);
     const double request = b.server->firstRequestAt(path);
     if (request > 0)
@@ -290,7 +295,7 @@ int main(int argc, char** argv) {
     const int playRounds = numbers.size() > 2 ? numbers[2] : 3;
 
     Bench b;
-    b.folder = qv::bench::MakeSealedFolder("playback-bench");
+    b.folder = qv::kit::MakeSealedFolder("playback-bench");
     if (b.folder.empty())
         return 1;
     const std::string media = b.folder + "/media";
@@ -304,7 +309,7 @@ int main(int argc, char** argv) {
                                                 programDir)) {
         std::printf("cannot prepare the program's folder from %s\n", programDir.c_str());
     } else {
-        qv::bench::StreamServer server(
+        qv::kit::StreamServer server(
             {"--files", media, "--times", "--live-window", std::to_string(kLiveWindow)});
         qv::bench::Xvfb x;
         std::unique_ptr<qv::bench::TitleWatcher> titles;
@@ -316,7 +321,7 @@ int main(int argc, char** argv) {
         } else {
             b.server = &server;
             b.titles = titles.get();
-            b.env = qv::bench::SealedEnvironment(b.folder);
+            b.env = qv::kit::SealedEnvironment(b.folder);
             // As the start-up benchmark: no session bus, no theme plug-in, no proxy.
             b.env.insert(b.env.end(),
                          {"QUORVIN_AO=null", "QT_QPA_PLATFORM=xcb", "DISPLAY=" + x.display(),

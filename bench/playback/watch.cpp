@@ -3,7 +3,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include <thread>
 
 #include "bench/playback/support.h"
+#include "kit/process.h"
 
 namespace qv::bench {
 namespace {
@@ -30,12 +30,6 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
 }
 
 }  // namespace
-
-bool Running(pid_t pid) {
-    siginfo_t info{};
-    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-           info.si_pid == 0;
-}
 
 TitleWatcher::TitleWatcher(const std::string& display) : c_(xcb_connect(display.c_str(), nullptr)) {
     if (xcb_connection_has_error(c_))
@@ -73,7 +67,7 @@ bool TitleWatcher::titleBegins(xcb_window_t w, const std::string& prefix) {
 
 double TitleWatcher::waitForTitle(const std::string& prefix, pid_t pid, int timeoutMs) {
     const double end = MonotonicSeconds() + timeoutMs / 1000.0;
-    while (MonotonicSeconds() < end && Running(pid) && !xcb_connection_has_error(c_)) {
+    while (MonotonicSeconds() < end && kit::Running(pid) && !xcb_connection_has_error(c_)) {
         pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
         ::poll(&p, 1, 5);
         while (xcb_generic_event_t* e = xcb_poll_for_event(c_)) {
@@ -106,7 +100,7 @@ double WaitForMpvPlaying(const std::string& socketPath, pid_t pid, int timeoutMs
     std::memcpy(addr.sun_path, socketPath.c_str(), socketPath.size() + 1);
     int fd = -1;
     // mpv opens its socket early in its start-up, long before it reaches the network.
-    while (MonotonicSeconds() < end && Running(pid)) {
+    while (MonotonicSeconds() < end && kit::Running(pid)) {
         fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0)
             break;

@@ -38,9 +38,6 @@ class TitleWatcher final {
 // timeoutMs or once process pid has ended.
 [[nodiscard]] double WaitForMpvPlaying(const std::string& socketPath, pid_t pid, int timeoutMs);
 
-// True while the child runs (it is left unreaped).
-[[nodiscard]] bool Running(pid_t pid);
-
 // Resident, proportional and private memory of a process, in KiB, from /proc/<pid>/smaps_rollup
 // and VmHWM of /proc/<pid>/status.
 struct Memory {

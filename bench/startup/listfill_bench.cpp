@@ -20,6 +20,8 @@
 #include "app/globals.h"
 #include "app/routines.h"
 #include "bench/playback/support.h"
+#include "kit/catalogue.h"
+#include "kit/sealed.h"
 #include "player/media_player.h"
 #include "ui/form.h"
 #include "ui/main_window.h"
@@ -142,10 +144,10 @@ Result Measure(const std::string& label, const std::string& folder, const std::s
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    const std::string folder = qv::bench::MakeSealedFolder("listfill-bench");
+    const std::string folder = qv::kit::MakeSealedFolder("listfill-bench");
     if (folder.empty())
         return 1;
-    qv::bench::SealThisProcess(folder);
+    qv::kit::SealThisProcess(folder);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
@@ -156,7 +158,7 @@ int main(int argc, char** argv) {
     for (int n : {1000, 10000, 100000}) {
         const std::string sub = folder + "/catalogue-" + std::to_string(n);
         std::filesystem::create_directories(sub);
-        if (!qv::bench::MakeCatalogue(sub + "/mmsDT.dll", n)) {
+        if (!qv::kit::WriteCatalogue(sub + "/mmsDT.dll", qv::bench::GeneratedStations(n)).empty()) {
             std::printf("cannot make a catalogue of %d stations\n", n);
             return 1;
         }
@@ -165,7 +167,8 @@ int main(int argc, char** argv) {
     }
     const std::string sub = folder + "/one-province";
     std::filesystem::create_directories(sub);
-    if (!qv::bench::MakeCatalogue(sub + "/mmsDT.dll", 10000, province)) {
+    if (!qv::kit::WriteCatalogue(sub + "/mmsDT.dll", qv::bench::GeneratedStations(10000, province))
+             .empty()) {
         std::printf("cannot make the one-province catalogue\n");
         return 1;
     }

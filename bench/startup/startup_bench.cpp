@@ -6,12 +6,10 @@
 //
 // --tray runs trayer on the display first, so the notification-area icon is embedded as on a
 // desktop with a tray; without it the icon has nowhere to go.
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -27,6 +25,10 @@
 #include <vector>
 
 #include "bench/playback/support.h"
+#include "kit/catalogue.h"
+#include "kit/process.h"
+#include "kit/sealed.h"
+#include "kit/stream_server.h"
 
 namespace {
 
@@ -50,13 +52,6 @@ double MsSince(Clock::time_point t0) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
 
-// True while the child runs; leaves it unreaped so its resource usage can still be collected.
-bool Running(pid_t pid) {
-    siginfo_t info{};
-    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-           info.si_pid == 0;
-}
-
 // SIGTERM (then SIGKILL), reaps the child and returns its peak resident size in KiB: the larger
 // of VmHWM just before the end and ru_maxrss after it (newer kernels report ru_maxrss a little
 // below VmHWM, even for a process that only grows).
@@ -73,32 +68,6 @@ long EndAndPeakKb(pid_t pid) {
     ::kill(pid, SIGKILL);
     return ::wait4(pid, &status, 0, &usage) == pid ? std::max(hwm, usage.ru_maxrss) : hwm;
 }
-
-// A loopback port that refuses connections for as long as this object lives (bound, never
-// listening), so the program's tune on start-up fails at once and stays off the internet.
-class RefusedPort final {
-  public:
-    RefusedPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&a), len) == 0 &&
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            port_ = ntohs(a.sin_port);
-    }
-    ~RefusedPort() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    RefusedPort(const RefusedPort&) = delete;
-    RefusedPort& operator=(const RefusedPort&) = delete;
-    [[nodiscard]] int port() const { return port_; }
-
-  private:
-    int fd_;
-    int port_ = 0;
-};
 
 struct Run {
     double mappedMs = -1;
@@ -151,7 +120,7 @@ class Watcher final {
                 run.failure = "no window within 30 s";
                 return;
             }
-            if (!Running(pid)) {
+            if (!qv::kit::Running(pid)) {
                 run.failure = "the program ended before its window was shown";
                 return;
             }
@@ -174,7 +143,7 @@ class Watcher final {
             }
         }
         while (Probe(window) == kGround) {
-            if (MsSince(t0) > kTimeoutMs || !Running(pid)) {
+            if (MsSince(t0) > kTimeoutMs || !qv::kit::Running(pid)) {
                 run.failure = "the window was never painted";
                 return;
             }
@@ -214,7 +183,8 @@ Run StartOnce(Watcher& watcher, const std::string& programFolder,
               const std::vector<std::string>& env) {
     Run run;
     const auto t0 = Clock::now();
-    const pid_t pid = qv::bench::Spawn({programFolder + "/quorvin"}, env, programFolder);
+    const pid_t pid =
+        qv::kit::Spawn({.argv = {programFolder + "/quorvin"}, .env = env, .cwd = programFolder});
     if (pid <= 0) {
         run.failure = "cannot start the program";
         return run;
@@ -306,21 +276,21 @@ int main(int argc, char** argv) {
     const bool tray = std::erase(args, "--tray") > 0;
     const int runs = !args.empty() ? std::max(1, std::atoi(args[0].c_str())) : 7;
     const int stations = args.size() > 1 ? std::max(1, std::atoi(args[1].c_str())) : 100000;
-    const std::string folder = qv::bench::MakeSealedFolder("startup-bench");
+    const std::string folder = qv::kit::MakeSealedFolder("startup-bench");
     if (folder.empty())
         return 1;
     int rc = 1;
     {
-        RefusedPort refused;
+        // The program's tune on start-up fails at once and stays off the internet.
+        const qv::kit::RefusedPort refused;
         qv::bench::Xvfb x;
         if (refused.port() == 0 || x.display().empty()) {
             std::printf("%s\n", x.display().empty() ? "Xvfb did not start" : "no loopback port");
         } else if (Watcher watcher(x.display()); !watcher.ok()) {
             std::printf("cannot watch display %s\n", x.display().c_str());
         } else {
-            const std::string link =
-                "http://127.0.0.1:" + std::to_string(refused.port()) + "/startup-bench";
-            auto env = qv::bench::SealedEnvironment(folder);
+            const std::string link = refused.url("/startup-bench");
+            auto env = qv::kit::SealedEnvironment(folder);
             // No session bus (the icon would reach the user's desktop), no theme plug-in, no
             // proxy for the loopback link.
             env.insert(env.end(),
@@ -330,22 +300,24 @@ int main(int argc, char** argv) {
                         "HTTPS_PROXY=", "all_proxy=", "ALL_PROXY="});
             pid_t trayer = -1;
             if (tray) {
-                trayer = qv::bench::Spawn(
-                    {"/usr/bin/trayer", "--edge", "bottom", "--align", "right", "--widthtype",
-                     "pixel", "--width", "120", "--heighttype", "pixel", "--height", "24"},
-                    env, folder);
+                trayer = qv::kit::Spawn({.argv = {"/usr/bin/trayer", "--edge", "bottom", "--align",
+                                                  "right", "--widthtype", "pixel", "--width", "120",
+                                                  "--heighttype", "pixel", "--height", "24"},
+                                         .env = env,
+                                         .cwd = folder});
                 const bool shown = trayer > 0 && watcher.WaitForAnyMap(10000);
                 std::printf("notification area: %s\n", shown ? "trayer" : "trayer did not show");
             }
             Measure("shipped", qv::bench::ProgramDir() + "/mmsDT.dll", folder, link, watcher, env,
                     runs, 250, 60);
             const std::string generated = folder + "/generated.dll";
-            if (qv::bench::MakeCatalogue(generated, stations)) {
+            if (qv::kit::WriteCatalogue(generated, qv::bench::GeneratedStations(stations))
+                    .empty()) {
                 Measure("generated", generated, folder, link, watcher, env, runs, 1500, 0);
             } else {
                 std::printf("cannot make a catalogue of %d stations\n", stations);
             }
-            qv::bench::Stop(trayer);
+            qv::kit::Stop(trayer);
             rc = 0;
         }
     }

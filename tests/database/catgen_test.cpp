@@ -7,6 +7,7 @@
 #include <set>
 
 #include "database/database.h"
+#include "kit/sealed.h"
 #include "radio/province_query.h"
 #include "radio/station_row.h"
 #include "tests/database/fixture.h"
@@ -21,7 +22,7 @@ int RunCatgen(const std::string& args) {
 }
 
 TEST(Catgen, BuildsTheCatalogueAndKeepsItWhenTheSourceIsBad) {
-    const std::string folder = NewFolder("catgen");
+    const std::string folder = kit::NewFolder("catgen");
     const std::string tsv = folder + "/stations.tsv";
     const std::string out = folder + "/mmsDT.dll";
     WriteFile(tsv,
@@ -65,7 +66,7 @@ TEST(Catgen, BuildsTheCatalogueAndKeepsItWhenTheSourceIsBad) {
 }
 
 TEST(Catgen, TidySortsTheSourceAndKeepsItsComments) {
-    const std::string tsv = NewFolder("tidy") + "/stations.tsv";
+    const std::string tsv = kit::NewFolder("tidy") + "/stations.tsv";
     WriteFile(tsv,
               "# where the links came from\n"
               "浙2\t浙江\thttp://2\n"
@@ -80,7 +81,7 @@ TEST(Catgen, TidySortsTheSourceAndKeepsItsComments) {
 }
 
 TEST(Catgen, TheShippedSourceIsTidy) {
-    const std::string tsv = NewFolder("shipped") + "/stations.tsv";
+    const std::string tsv = kit::NewFolder("shipped") + "/stations.tsv";
     const std::string source = ReadFile(std::string(QV_SOURCE_DIR) + "/data/stations.tsv");
     WriteFile(tsv, source);
     ASSERT_EQ(RunCatgen("--tidy " + tsv), 0);

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "database/database.h"
+#include "kit/sealed.h"
 #include "radio/province_query.h"
 #include "radio/station_row.h"
 #include "tests/database/fixture.h"
@@ -44,7 +45,7 @@ TEST(DatabaseConnection, RefusesFilesThatAreNotAStationCatalogue) {
     };
     for (const BadFile& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string path = NewFolder("bad") + "/mmsDT.dll";
+        std::string path = kit::NewFolder("bad") + "/mmsDT.dll";
         c.make(path);
         const bool existed = fs::exists(path);
         DbConnection conn;
@@ -61,7 +62,7 @@ TEST(DatabaseConnection, RefusesFilesThatAreNotAStationCatalogue) {
 // The layer knows no table of its own: the caller names the table and fields a file must hold,
 // and that table lists in the program's text order.
 TEST(DatabaseConnection, RequiresTheTableItsCallerNames) {
-    const std::string path = NewFolder("shape") + "/songs.db";
+    const std::string path = kit::NewFolder("shape") + "/songs.db";
     MakeDatabase(path, {"create table songs(title, singer)",
                         "insert into songs values ('上海', 'a'), ('北京', 'b'), ('安徽', 'c')"});
     struct Case {
@@ -89,8 +90,8 @@ TEST(DatabaseConnection, RequiresTheTableItsCallerNames) {
 }
 
 TEST(DatabaseConnection, OpensTheBareNameInTheCurrentFolder) {
-    std::string folder = NewFolder("cwd");
-    MakeCatalogue(folder + "/mmsDT.dll", {{"台", "北京", "http://a"}});
+    std::string folder = kit::NewFolder("cwd");
+    ASSERT_EQ(kit::WriteCatalogue(folder + "/mmsDT.dll", {{"台", "北京", "http://a"}}), "");
     std::string before = fs::current_path();
     ASSERT_EQ(chdir(folder.c_str()), 0);
     DbConnection conn;
@@ -105,9 +106,9 @@ TEST(DatabaseConnection, OpensTheBareNameInTheCurrentFolder) {
 }
 
 TEST(DatabaseConnection, NeverWritesTheFileWhateverTheQuerySays) {
-    std::string folder = NewFolder("ro");
+    std::string folder = kit::NewFolder("ro");
     std::string path = folder + "/mmsDT.dll";
-    MakeCatalogue(path, {{"台", "北京", "http://a"}});
+    ASSERT_EQ(kit::WriteCatalogue(path, {{"台", "北京", "http://a"}}), "");
     const std::string bytes = ReadFile(path);
     DbConnection conn;
     RequireTable(conn, StationTable());
@@ -132,8 +133,8 @@ TEST(DatabaseConnection, NeverWritesTheFileWhateverTheQuerySays) {
 }
 
 TEST(DatabaseConnection, ALockedFileFailsInsteadOfWaiting) {
-    std::string path = NewFolder("locked") + "/mmsDT.dll";
-    MakeCatalogue(path, {{"台", "北京", "http://a"}});
+    std::string path = kit::NewFolder("locked") + "/mmsDT.dll";
+    ASSERT_EQ(kit::WriteCatalogue(path, {{"台", "北京", "http://a"}}), "");
     sqlite3* writer = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
     ASSERT_EQ(
@@ -149,8 +150,8 @@ TEST(DatabaseConnection, ALockedFileFailsInsteadOfWaiting) {
 }
 
 TEST(DatabaseConnection, ARecordSetOutlivingItsConnectionListsNothing) {
-    std::string path = NewFolder("life") + "/mmsDT.dll";
-    MakeCatalogue(path, {{"台", "北京", "http://a"}});
+    std::string path = kit::NewFolder("life") + "/mmsDT.dll";
+    ASSERT_EQ(kit::WriteCatalogue(path, {{"台", "北京", "http://a"}}), "");
     RecordSet rs;
     OpenRecordSetTable(rs, "radio", "");
     EXPECT_EQ(RecordCount(rs), 0) << "not attached";

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "database_collation.h"
+#include "kit/sealed.h"
 #include "tests/support/support.h"
 
 namespace qv::test {
@@ -28,29 +29,9 @@ void MakeDatabase(const std::string& path, const std::vector<std::string>& state
     sqlite3_close(db);
 }
 
-void MakeCatalogue(const std::string& path, const std::vector<Row>& rows) {
-    std::vector<std::string> sql = {"create table radio(电台名称 TEXT, 省份 TEXT, 链接 TEXT)"};
-    auto literal = [](const std::optional<std::string>& v) {
-        if (!v)
-            return std::string("NULL");
-        std::string out = "'";
-        for (char c : *v) {
-            if (c == '\'')
-                out += '\'';
-            out += c;
-        }
-        return out + "'";
-    };
-    for (const Row& r : rows) {
-        sql.push_back("insert into radio values(" + literal(r.name) + ", " + literal(r.province) +
-                      ", " + literal(r.link) + ")");
-    }
-    MakeDatabase(path, sql);
-}
-
-std::vector<Row> ShippedStations() {
+std::vector<kit::Row> ShippedStations() {
     std::istringstream in(ReadFile(QV_SOURCE_DIR "/data/stations.tsv"));
-    std::vector<Row> rows;
+    std::vector<kit::Row> rows;
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
@@ -70,7 +51,7 @@ std::vector<Row> ShippedStations() {
 
 std::set<std::string> ShippedProvinces() {
     std::set<std::string> provinces;
-    for (const Row& r : ShippedStations()) provinces.insert(*r.province);
+    for (const kit::Row& r : ShippedStations()) provinces.insert(*r.province);
     return provinces;
 }
 
@@ -94,7 +75,7 @@ bool HaveSqlite3Shell() {
 }
 
 ShellResult RunSqlite3(const std::string& path, const std::string& script) {
-    const std::string scriptFile = NewFolder("sqlite3") + "/script.sql";
+    const std::string scriptFile = kit::NewFolder("sqlite3") + "/script.sql";
     WriteFile(scriptFile, script);
     const std::string command =
         "sqlite3 -bail " + ShellQuoted(path) + " < " + ShellQuoted(scriptFile) + " 2>&1";

@@ -3,31 +3,22 @@
 // writes them, or made by the stock sqlite3 shell itself.
 #include <sqlite3.h>
 
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "database/database.h"
+#include "kit/catalogue.h"
 
 namespace qv::test {
-
-// name, province, link; nullopt stores NULL. UTF-8.
-struct Row {
-    std::optional<std::string> name;
-    std::optional<std::string> province;
-    std::optional<std::string> link;
-};
 
 // Runs the statements on a new file at path; fails the test on an SQLite error. withGbk
 // registers the gbk collation first, for files that declare it in their schema (as catalogues
 // made by the generator once did).
 void MakeDatabase(const std::string& path, const std::vector<std::string>& statements,
                   bool withGbk = false);
-// A catalogue like the shipped one holding the rows, in this order.
-void MakeCatalogue(const std::string& path, const std::vector<Row>& rows);
 // The stations of data/stations.tsv, the source of the shipped catalogue, in the file's order.
-[[nodiscard]] std::vector<Row> ShippedStations();
+[[nodiscard]] std::vector<kit::Row> ShippedStations();
 // The provinces of those stations, each once.
 [[nodiscard]] std::set<std::string> ShippedProvinces();
 

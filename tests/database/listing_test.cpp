@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "database/database.h"
+#include "kit/sealed.h"
 #include "radio/province_query.h"
 #include "radio/station_row.h"
 #include "tests/database/fixture.h"
@@ -14,9 +15,9 @@ using Names = std::vector<std::string>;
 
 class Listing : public ::testing::Test {
   protected:
-    void Open(const std::vector<Row>& rows) {
-        std::string path = NewFolder("db") + "/mmsDT.dll";
-        MakeCatalogue(path, rows);
+    void Open(const std::vector<kit::Row>& rows) {
+        std::string path = kit::NewFolder("db") + "/mmsDT.dll";
+        ASSERT_EQ(kit::WriteCatalogue(path, rows), "");
         RequireTable(conn_, StationTable());
         ASSERT_NE(OpenConnection(conn_, Gbk(path), ""), 0);
         AttachRecordSet(rs_, conn_);
@@ -226,7 +227,7 @@ TEST_F(Listing, AFailedOpenLeavesNoRecords) {
 
 TEST_F(Listing, ExtraColumnsAreFetchedAndReadByName) {
     // Declaring the gbk collation, as catalogues made by the generator once did: they still open.
-    std::string path = NewFolder("extra") + "/mmsDT.dll";
+    std::string path = kit::NewFolder("extra") + "/mmsDT.dll";
     MakeDatabase(path,
                  {"create table radio(编号 INTEGER, 电台名称 TEXT COLLATE gbk, "
                   "省份 TEXT COLLATE gbk, 链接 TEXT, Note BLOB)",

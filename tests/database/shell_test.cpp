@@ -6,6 +6,7 @@
 #include <set>
 
 #include "database/database.h"
+#include "kit/sealed.h"
 #include "radio/province_query.h"
 #include "radio/station_row.h"
 #include "tests/database/fixture.h"
@@ -73,7 +74,7 @@ TEST(ShellCatalogue, ListsInGbkOrderWhateverTheFileDeclares) {
     };
     for (const auto& [what, schema] : schemas) {
         SCOPED_TRACE(what);
-        const std::string folder = NewFolder("shell");
+        const std::string folder = kit::NewFolder("shell");
         const std::string path = folder + "/mmsDT.dll";
         const ShellResult made = RunSqlite3(path, schema + "\n" + rows);
         ASSERT_EQ(made.code, 0) << made.out;
@@ -105,7 +106,7 @@ TEST(ShellCatalogue, ListsInGbkOrderWhateverTheFileDeclares) {
 
 TEST(ShellCatalogue, TheShippedCatalogueIsPlainSqlite) {
     REQUIRE_SHELL();
-    const std::string folder = NewFolder("shipped");
+    const std::string folder = kit::NewFolder("shipped");
     const std::string path = folder + "/mmsDT.dll";
     fs::copy_file(std::string(QV_PROGRAM_DIR) + "/mmsDT.dll", path);
     const ShellResult schema = RunSqlite3(path, ".schema\n");
@@ -126,7 +127,7 @@ TEST(ShellCatalogue, TheShippedCatalogueIsPlainSqlite) {
     // The figures of the source the catalogue was built from. The shell orders by code point,
     // as a set of UTF-8 texts does (上海 before 安徽).
     size_t beijing = 0;
-    for (const Row& r : ShippedStations()) beijing += *r.province == "北京";
+    for (const kit::Row& r : ShippedStations()) beijing += *r.province == "北京";
     const std::set<std::string> provinces = ShippedProvinces();
     const std::string count = std::to_string(provinces.size());
     EXPECT_EQ(queries.out, std::to_string(beijing) + "\n" + count + "\n" + count + "\n" +
@@ -154,7 +155,7 @@ TEST(ShellCatalogue, TheShippedCatalogueIsPlainSqlite) {
         ++n;
     }
     size_t guangdong = 0;
-    for (const Row& r : ShippedStations())
+    for (const kit::Row& r : ShippedStations())
         guangdong += r.province->find("广东") != std::string::npos;
     EXPECT_GT(guangdong, 0u);
     EXPECT_EQ(listings[0].size(), ShippedStations().size() + guangdong);

@@ -11,7 +11,7 @@ namespace {
 using CatalogueTest = E2eTest;
 
 TEST_F(CatalogueTest, AShellMadeCatalogueListsInGbkOrder) {
-    if (e2e::Run("sh", {"-c", "command -v sqlite3"}).code != 0)
+    if (kit::Run({"sh", "-c", "command -v sqlite3"}).code != 0)
         GTEST_SKIP() << "the sqlite3 shell is not installed";
     Program p(display(), server);
     // Stored in Unicode order, which GBK order turns round: 上 < 北 < 安 by code point.
@@ -24,11 +24,11 @@ TEST_F(CatalogueTest, AShellMadeCatalogueListsInGbkOrder) {
     std::string sql = "create table radio(电台名称 text, 省份 text, 链接 text);";
     for (const Station& s : stations) {
         sql += "insert into radio values('" + s.name + "', '" + s.province + "', '" +
-               server.link(s.path) + "');";
+               server.url(s.path) + "');";
     }
-    const RunResult made = e2e::Run("sqlite3", {"-bail", p.file("mmsDT.dll"), sql});
+    const kit::RunResult made = kit::Run({"sqlite3", "-bail", p.file("mmsDT.dll"), sql});
     ASSERT_EQ(made.code, 0) << made.out;
-    WriteSettings(p, "[电台]\n名称=>>> 起始台\n链接=" + server.link("/radio/0") + "\n");
+    WriteSettings(p, "[电台]\n名称=>>> 起始台\n链接=" + server.url("/radio/0") + "\n");
     ASSERT_TRUE(p.start());
     ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
     ASSERT_EQ(server.waitForNext(0, 20000), "GET /radio/0");

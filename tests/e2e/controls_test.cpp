@@ -12,7 +12,7 @@ namespace {
 using ControlsTest = E2eTest;
 
 // Clicks, then returns the first request the server logs after the click.
-std::string RequestAfter(const StreamServer& server, const std::function<void()>& click) {
+std::string RequestAfter(const kit::StreamServer& server, const std::function<void()>& click) {
     const size_t from = server.requests().size();
     click();
     return server.waitForNext(from, 20000);
@@ -44,7 +44,7 @@ std::function<std::string(const QImage&)> Narrowed(int chosen, size_t rows) {
 TEST_F(ControlsTest, ProvinceNarrowsTheListAndRowsAndButtonsTune) {
     Program p(display(), server);
     WriteCatalogue(p, server, kStations);
-    WriteSettings(p, "[电台]\n名称=>>> 北京音乐广播\n链接=" + server.link("/radio/1") + "\n");
+    WriteSettings(p, "[电台]\n名称=>>> 北京音乐广播\n链接=" + server.url("/radio/1") + "\n");
     ASSERT_TRUE(p.start());
     ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
     ASSERT_EQ(server.waitForNext(0, 20000), "GET /radio/1");
@@ -100,7 +100,7 @@ TEST_F(ControlsTest, ProvinceNarrowsTheListAndRowsAndButtonsTune) {
 TEST_F(ControlsTest, CtrlClickOnThePlayingRowKeepsTheStation) {
     Program p(display(), server);
     WriteCatalogue(p, server, kStations);
-    WriteSettings(p, "[电台]\n名称=>>> 北京音乐广播\n链接=" + server.link("/radio/1") + "\n");
+    WriteSettings(p, "[电台]\n名称=>>> 北京音乐广播\n链接=" + server.url("/radio/1") + "\n");
     ASSERT_TRUE(p.start());
     ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
     ASSERT_EQ(server.waitForNext(0, 20000), "GET /radio/1");
@@ -124,7 +124,7 @@ TEST_F(ControlsTest, CtrlClickOnThePlayingRowKeepsTheStation) {
     EXPECT_EQ(p.close(), 0);
     const std::string ini = test::ReadFile(p.settingsFile());
     EXPECT_EQ(IniValue(ini, "电台", "名称"), ">>> 上海故事广播");
-    EXPECT_EQ(IniValue(ini, "电台", "链接"), server.link("/radio/6"));
+    EXPECT_EQ(IniValue(ini, "电台", "链接"), server.url("/radio/6"));
 }
 
 class TrayTest : public E2eTest {
@@ -135,16 +135,16 @@ class TrayTest : public E2eTest {
 TEST_F(TrayTest, IconTogglesTheWindowAndTheButtonMinimises) {
     Program p(display(), server);
     WriteCatalogue(p, server, kStations);
-    WriteSettings(p, "[电台]\n名称=>>> 北京音乐广播\n链接=" + server.link("/radio/1") + "\n");
+    WriteSettings(p, "[电台]\n名称=>>> 北京音乐广播\n链接=" + server.url("/radio/1") + "\n");
     ASSERT_TRUE(p.start());
     const std::string window = p.waitForWindow();
     ASSERT_FALSE(window.empty()) << p.log();
     std::string icon;
-    ASSERT_TRUE(Poll([&] { return !(icon = p.trayIcon()).empty(); }, 20000))
+    ASSERT_TRUE(kit::Poll([&] { return !(icon = p.trayIcon()).empty(); }, 20000))
         << "no notification-area icon";
 
     auto shows = [&](bool normal) {
-        return Poll(
+        return kit::Poll(
             [&] {
                 return display().wmState(window) == (normal ? "Normal" : "Iconic") &&
                        display().viewable(window) == normal;

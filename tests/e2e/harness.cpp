@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-#include <QThread>
 #include <array>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 
-#include "tests/database/fixture.h"
+#include "kit/catalogue.h"
+#include "kit/sealed.h"
 #include "tests/support/support.h"
 #include "texts/text.h"
 
@@ -16,23 +16,6 @@ namespace qv::e2e {
 namespace {
 
 namespace fs = std::filesystem;
-
-QStringList ToList(const std::vector<std::string>& args) {
-    QStringList out;
-    for (const std::string& a : args) out << QString::fromStdString(a);
-    return out;
-}
-
-QProcessEnvironment WithEntries(QProcessEnvironment env, const std::vector<std::string>& entries) {
-    for (const std::string& e : entries) {
-        const auto eq = e.find('=');
-        if (eq == std::string::npos)
-            continue;
-        env.insert(QString::fromStdString(e.substr(0, eq)),
-                   QString::fromStdString(e.substr(eq + 1)));
-    }
-    return env;
-}
 
 std::string Trimmed(std::string_view s, const char* blanks = " \t\r\n") {
     const auto b = s.find_first_not_of(blanks);
@@ -58,116 +41,17 @@ std::string Tool(const std::string& relative) {
 
 }  // namespace
 
-RunResult Run(const std::string& program, const std::vector<std::string>& args,
-              const std::vector<std::string>& env, int timeoutMs) {
-    QProcess p;
-    p.setProcessEnvironment(WithEntries(QProcessEnvironment::systemEnvironment(), env));
-    p.start(QString::fromStdString(program), ToList(args));
-    RunResult r;
-    if (!p.waitForStarted(timeoutMs))
-        return r;
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished(1000);
-        return r;
-    }
-    r.out = p.readAllStandardOutput().toStdString();
-    if (p.exitStatus() == QProcess::NormalExit)
-        r.code = p.exitCode();
-    return r;
-}
-
-bool Poll(const std::function<bool()>& done, int timeoutMs, int stepMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(static_cast<unsigned long>(stepMs));
-    }
-    return true;
-}
-
-// ---- Child ----
-
-Child::~Child() {
-    stop();
-}
-
-bool Child::start(const std::string& program, const std::vector<std::string>& args,
-                  const QProcessEnvironment& env, const std::string& workdir,
-                  const std::string& logFile, bool readOutput) {
-    stop();
-    p_ = std::make_unique<QProcess>();
-    logFile_ = logFile;
-    p_->setProcessEnvironment(env);
-    p_->setWorkingDirectory(QString::fromStdString(workdir));
-    p_->setStandardErrorFile(QString::fromStdString(logFile), QIODevice::Append);
-    if (!readOutput)
-        p_->setStandardOutputFile(QString::fromStdString(logFile), QIODevice::Append);
-    p_->start(QString::fromStdString(program), ToList(args));
-    return p_->waitForStarted(5000);
-}
-
-qint64 Child::pid() const {
-    return p_ ? p_->processId() : 0;
-}
-
-bool Child::running() const {
-    return p_ && p_->state() != QProcess::NotRunning;
-}
-
-std::optional<int> Child::waitForExit(int timeoutMs) {
-    if (!p_)
-        return std::nullopt;
-    if (p_->state() != QProcess::NotRunning && !p_->waitForFinished(timeoutMs))
-        return std::nullopt;
-    if (p_->exitStatus() != QProcess::NormalExit)
-        return std::nullopt;
-    return p_->exitCode();
-}
-
-std::optional<std::string> Child::readLine(int timeoutMs) {
-    if (!p_)
-        return std::nullopt;
-    QElapsedTimer t;
-    t.start();
-    while (!p_->canReadLine()) {
-        const int left = timeoutMs - static_cast<int>(t.elapsed());
-        if (left <= 0 || (!p_->waitForReadyRead(left) && !p_->canReadLine()))
-            return std::nullopt;
-    }
-    return Trimmed(p_->readLine().toStdString());
-}
-
-std::string Child::log() const {
-    return logFile_.empty() ? std::string() : test::ReadFile(logFile_);
-}
-
-void Child::stop() {
-    if (!p_)
-        return;
-    if (p_->state() != QProcess::NotRunning) {
-        p_->terminate();
-        if (!p_->waitForFinished(3000)) {
-            p_->kill();
-            p_->waitForFinished(3000);
-        }
-    }
-    p_.reset();
-}
-
 // ---- Display ----
 
-Display::Display(bool windowManager) : folder_(test::NewFolder("display")) {
-    const QProcessEnvironment base = QProcessEnvironment::systemEnvironment();
+Display::Display(bool windowManager) : folder_(kit::NewFolder("display")) {
     // -displayfd 1: Xvfb picks a free display and writes its number on stdout once it listens,
     // so parallel test processes never race for a number.
-    if (!xvfb_.start("Xvfb",
-                     {"-displayfd", "1", "-screen", "0",
-                      std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24", "-br",
-                      "-nolisten", "tcp", "-ac", "-noreset"},
-                     base, folder_, folder_ + "/xvfb.log", true)) {
+    if (!xvfb_.start({.argv = {"Xvfb", "-displayfd", "1", "-screen", "0",
+                               std::to_string(kWidth) + "x" + std::to_string(kHeight) + "x24",
+                               "-br", "-nolisten", "tcp", "-ac", "-noreset"},
+                      .cwd = folder_,
+                      .log = folder_ + "/xvfb.log",
+                      .readOutput = true})) {
         why_ = "Xvfb did not start";
         return;
     }
@@ -177,16 +61,20 @@ Display::Display(bool windowManager) : folder_(test::NewFolder("display")) {
         return;
     }
     name_ = ":" + *number;
-    QProcessEnvironment env = WithEntries(base, {"DISPLAY=" + name_, "HOME=" + folder_});
+    const std::vector<std::string> env = {"DISPLAY=" + name_, "HOME=" + folder_};
     if (windowManager) {
-        if (!wm_.start("openbox", {"--sm-disable"}, env, folder_, folder_ + "/openbox.log")) {
+        if (!wm_.start({.argv = {"openbox", "--sm-disable"},
+                        .env = env,
+                        .cwd = folder_,
+                        .log = folder_ + "/openbox.log"})) {
             why_ = "openbox did not start";
             return;
         }
         // openbox names its check window on the root once it manages the screen.
-        if (!Poll(
+        if (!kit::Poll(
                 [&] {
-                    return Run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}, {"DISPLAY=" + name_})
+                    return kit::Run({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"},
+                                    {"DISPLAY=" + name_})
                                .out.find("window id") != std::string::npos;
                 },
                 20000)) {
@@ -194,27 +82,35 @@ Display::Display(bool windowManager) : folder_(test::NewFolder("display")) {
             return;
         }
     }
-    if (!trayer_.start("trayer",
-                       {"--edge", "bottom", "--align", "right", "--widthtype", "pixel", "--width",
-                        "120", "--heighttype", "pixel", "--height", "24", "--SetDockType", "false",
-                        "--SetPartialStrut", "false"},
-                       env, folder_, folder_ + "/trayer.log")) {
+    if (!trayer_.start({.argv = {"trayer", "--edge", "bottom", "--align", "right", "--widthtype",
+                                 "pixel", "--width", "120", "--heighttype", "pixel", "--height",
+                                 "24", "--SetDockType", "false", "--SetPartialStrut", "false"},
+                        .env = env,
+                        .cwd = folder_,
+                        .log = folder_ + "/trayer.log"})) {
         why_ = "trayer did not start";
         return;
     }
-    ok_ = Poll([&] { return !Lines(xdotool({"search", "--class", "trayer"}).out).empty(); }, 20000);
+    ok_ = kit::Poll(
+        [&] {
+            return !Lines(xdotool({"search", "--class", "trayer"}).out).empty();
+        },
+        20000);
     if (!ok_)
         why_ = "trayer did not show: " + trayer_.log();
 }
 
-RunResult Display::xdotool(const std::vector<std::string>& args) const {
-    return Run("xdotool", args, {"DISPLAY=" + name_}, 10000);
+kit::RunResult Display::xdotool(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv = {"xdotool"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return kit::Run(argv, {"DISPLAY=" + name_});
 }
 
 QImage Display::grab() const {
     static int counter = 0;
     const std::string out = folder_ + "/grab-" + std::to_string(++counter) + ".png";
-    const RunResult r = Run(Tool("tests/e2e/qv-xgrab"), {out}, {"DISPLAY=" + name_}, 15000);
+    const kit::RunResult r =
+        kit::Run({Tool("tests/e2e/qv-xgrab"), out}, {"DISPLAY=" + name_}, 15000);
     if (r.code != 0)
         return {};
     QImage img(QString::fromStdString(out));
@@ -241,7 +137,8 @@ void Display::parkPointer() const {
 }
 
 std::string Display::wmState(const std::string& window) const {
-    const std::string out = Run("xprop", {"-id", window, "WM_STATE"}, {"DISPLAY=" + name_}).out;
+    const std::string out =
+        kit::Run({"xprop", "-id", window, "WM_STATE"}, {"DISPLAY=" + name_}).out;
     const std::string tag = "window state: ";
     const auto at = out.find(tag);
     if (at == std::string::npos)
@@ -250,7 +147,7 @@ std::string Display::wmState(const std::string& window) const {
 }
 
 bool Display::isDialog(const std::string& window) const {
-    return Run("xprop", {"-id", window, "_NET_WM_WINDOW_TYPE"}, {"DISPLAY=" + name_})
+    return kit::Run({"xprop", "-id", window, "_NET_WM_WINDOW_TYPE"}, {"DISPLAY=" + name_})
                .out.find("_NET_WM_WINDOW_TYPE_DIALOG") != std::string::npos;
 }
 
@@ -259,7 +156,7 @@ std::string Display::focus() const {
 }
 
 bool Display::viewable(const std::string& window) const {
-    return Run("xwininfo", {"-id", window}, {"DISPLAY=" + name_}).out.find("IsViewable") !=
+    return kit::Run({"xwininfo", "-id", window}, {"DISPLAY=" + name_}).out.find("IsViewable") !=
            std::string::npos;
 }
 
@@ -289,124 +186,37 @@ const Display& SharedDisplay(bool windowManager) {
     return *d;
 }
 
-// ---- StreamServer ----
-
-bool CanIsolateNetwork() {
-    static const bool can = [] {
-        // Make a namespace the way the server does, and join it the way programs do.
-        const std::string folder = test::NewFolder("netns-check");
-        Child holder;
-        if (!holder.start("unshare",
-                          {"--map-root-user", "--net", "sh", "-c",
-                           "ip link set lo up && echo up && exec sleep 60"},
-                          QProcessEnvironment::systemEnvironment(), folder, folder + "/log",
-                          true) ||
-            holder.readLine(10000) != "up") {
-            return false;
-        }
-        return Run("nsenter", {"--target", std::to_string(holder.pid()), "--user", "--net",
-                               "--preserve-credentials", "true"})
-                   .code == 0;
-    }();
-    return can;
-}
-
-StreamServer::StreamServer() {
-    const std::string folder = test::NewFolder("server");
-    log_ = folder + "/requests.log";
-    const std::string server = Tool("tests/streamserver/qv-streamserver");
-    const std::vector<std::string> serverArgs = {"--port", "0", "--log", log_};
-    isolated_ = CanIsolateNetwork();
-    bool started = false;
-    if (isolated_) {
-        // The shell brings the namespace's loopback up, then becomes the server (same pid), so
-        // programs can join the namespace through the server's pid.
-        std::vector<std::string> args = {"--map-root-user",
-                                         "--net",
-                                         "sh",
-                                         "-c",
-                                         "ip link set lo up && exec \"$0\" \"$@\"",
-                                         server};
-        args.insert(args.end(), serverArgs.begin(), serverArgs.end());
-        started = child_.start("unshare", args, QProcessEnvironment::systemEnvironment(), folder,
-                               folder + "/server.log", true);
-    } else {
-        started = child_.start(server, serverArgs, QProcessEnvironment::systemEnvironment(), folder,
-                               folder + "/server.log", true);
-    }
-    if (!started)
-        return;
-    const auto line = child_.readLine(10000);
-    if (line && line->rfind("PORT ", 0) == 0)
-        port_ = std::stoi(line->substr(5));
-}
-
-std::string StreamServer::link(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-}
-
-std::vector<std::string> StreamServer::requests() const {
-    return Lines(test::ReadFile(log_));
-}
-
-std::string StreamServer::waitForNext(size_t from, int timeoutMs) const {
-    std::string next;
-    Poll(
-        [&] {
-            const auto all = requests();
-            if (all.size() > from)
-                next = all[from];
-            return !next.empty();
-        },
-        timeoutMs);
-    return next;
-}
-
 // ---- Program ----
 
-Program::Program(const Display& display, const StreamServer& server, const std::string& realName)
-    : display_(display), server_(server), folder_(test::NewFolder("program")) {
+Program::Program(const Display& display, const kit::StreamServer& server,
+                 const std::string& realName)
+    : display_(display), server_(server), folder_(kit::NewFolder("program")) {
     if (!realName.empty()) {
         // The tools take names as text; they reach the folder through a plain-named link.
         fs::remove(folder_);
-        fs::create_directory_symlink(test::NewFolder(realName), folder_);
+        fs::create_directory_symlink(kit::NewFolder(realName), folder_);
     }
     fs::copy_file(test::BuildFolder() + "/quorvin/quorvin", file("quorvin"));
-    for (const char* sub : {"/home", "/cache", "/config", "/data", "/runtime"}) {
-        fs::create_directories(folder_ + sub);
-    }
-    fs::permissions(folder_ + "/runtime", fs::perms::owner_all);
+    kit::SealFolder(folder_);
 }
 
 bool Program::start(const std::vector<std::string>& env) {
     window_.clear();
     titles_.clear();
-    QProcessEnvironment e =
-        WithEntries(QProcessEnvironment::systemEnvironment(),
-                    {"DISPLAY=" + display_.name(), "QT_QPA_PLATFORM=xcb", "QUORVIN_AO=null",
-                     "HOME=" + folder_ + "/home", "XDG_CACHE_HOME=" + folder_ + "/cache",
-                     "XDG_CONFIG_HOME=" + folder_ + "/config", "XDG_DATA_HOME=" + folder_ + "/data",
-                     "XDG_RUNTIME_DIR=" + folder_ + "/runtime"});
-    // No session bus: the icon goes to trayer by XEmbed, and nothing reaches the user's desktop.
-    // No scaling: the tests compare pixels one for one.
-    for (const char* name :
-         {"DBUS_SESSION_BUS_ADDRESS", "WAYLAND_DISPLAY", "QT_QPA_PLATFORMTHEME", "QT_SCALE_FACTOR",
-          "QT_SCREEN_SCALE_FACTORS", "QT_ENABLE_HIGHDPI_SCALING", "QT_FONT_DPI", "http_proxy",
-          "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "no_proxy", "all_proxy", "ALL_PROXY"}) {
-        e.remove(name);
-    }
-    e = WithEntries(e, env);
-    const std::string program = file("quorvin");
-    if (server_.isolated()) {
-        // nsenter becomes the program (same pid): its windows carry that pid. It keeps the
-        // test's own user, as it must without privileges.
-        const std::string target = std::to_string(server_.pid());
-        return child_.start(
-            "nsenter",
-            {"--target", target, "--user", "--net", "--preserve-credentials", "--", program}, e,
-            folder_, folder_ + "/program.log");
-    }
-    return child_.start(program, {}, e, folder_, folder_ + "/program.log");
+    std::vector<std::string> e = kit::SealedEnvironment(folder_);
+    e.insert(e.end(), {"DISPLAY=" + display_.name(), "QT_QPA_PLATFORM=xcb", "QUORVIN_AO=null",
+                       // No session bus: the icon goes to trayer by XEmbed, and nothing reaches
+                       // the user's desktop. No scaling: the tests compare pixels one for one.
+                       "DBUS_SESSION_BUS_ADDRESS", "WAYLAND_DISPLAY", "QT_QPA_PLATFORMTHEME",
+                       "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_ENABLE_HIGHDPI_SCALING",
+                       "QT_FONT_DPI", "http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY",
+                       "no_proxy", "all_proxy", "ALL_PROXY"});
+    e.insert(e.end(), env.begin(), env.end());
+    // Inside the server's namespace the program keeps its pid: its windows carry it.
+    return child_.start({.argv = server_.joined({file("quorvin")}),
+                         .env = e,
+                         .cwd = folder_,
+                         .log = folder_ + "/program.log"});
 }
 
 std::vector<std::string> Program::visibleWindows() const {
@@ -434,7 +244,7 @@ std::string Program::trayIcon() const {
 }
 
 std::string Program::waitForWindow(int timeoutMs) {
-    Poll(
+    kit::Poll(
         [&] {
             for (const std::string& w : visibleWindows()) {
                 const auto g = geometry(w);
@@ -453,7 +263,7 @@ std::optional<Geometry> Program::geometry(const std::string& window) const {
     const std::string w = window.empty() ? window_ : window;
     if (w.empty())
         return std::nullopt;
-    const RunResult r = display_.xdotool({"getwindowgeometry", "--shell", w});
+    const kit::RunResult r = display_.xdotool({"getwindowgeometry", "--shell", w});
     if (r.code != 0)
         return std::nullopt;
     Geometry g;
@@ -485,7 +295,7 @@ std::string Program::title() const {
 }
 
 bool Program::waitForTitle(const std::string& prefix, int timeoutMs) {
-    return Poll(
+    return kit::Poll(
         [&] {
             const std::string t = title();
             if (titles_.empty() || titles_.back() != t)
@@ -511,7 +321,7 @@ void Program::click(int x, int y, const std::string& window) const {
 
 bool Program::move(int x, int y) const {
     display_.xdotool({"windowmove", window_, std::to_string(x), std::to_string(y)});
-    return Poll(
+    return kit::Poll(
         [&] {
             const auto g = geometry();
             return g && g->x == x && g->y == y;
@@ -531,7 +341,7 @@ std::string Program::waitForLook(const std::function<std::string(const QImage&)>
                                  int timeoutMs) const {
     QImage last;
     std::string complaint;
-    const bool fine = Poll(
+    const bool fine = kit::Poll(
         [&] {
             last = shot();
             complaint = last.isNull() ? "no picture of the window" : check(last);
@@ -555,11 +365,11 @@ std::optional<int> Program::waitForExit(int timeoutMs) {
     return child_.waitForExit(timeoutMs);
 }
 
-void WriteCatalogue(const Program& program, const StreamServer& server,
+void WriteCatalogue(const Program& program, const kit::StreamServer& server,
                     const std::vector<Station>& stations) {
-    std::vector<test::Row> rows;
-    for (const Station& s : stations) rows.push_back({s.name, s.province, server.link(s.path)});
-    test::MakeCatalogue(program.file("mmsDT.dll"), rows);
+    std::vector<kit::Row> rows;
+    for (const Station& s : stations) rows.push_back({s.name, s.province, server.url(s.path)});
+    ASSERT_EQ(kit::WriteCatalogue(program.file("mmsDT.dll"), rows), "");
 }
 
 void WriteSettings(const Program& program, const std::string& utf8) {

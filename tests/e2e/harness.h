@@ -4,59 +4,21 @@
 // child process is ended when its owner goes, also when a test fails half-way.
 //
 // Where the machine allows it (user and network namespaces), the stream server runs in a network
-// namespace that holds nothing but a loopback interface, and every program joins it: nothing a
-// program under test asks for can leave the machine, not even a DNS lookup.
+// namespace that holds nothing but a loopback interface (kit::Network::LoopbackOnly), and every
+// program joins it: nothing a program under test asks for can leave the machine, not even a DNS
+// lookup.
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <QProcess>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "kit/process.h"
+#include "kit/stream_server.h"
+
 namespace qv::e2e {
-
-struct RunResult {
-    int code = -1;  // -1: did not start, crashed or timed out
-    std::string out;
-};
-
-// Runs a short command to its end (killed after timeoutMs). env: KEY=VALUE entries added to the
-// test's own environment.
-RunResult Run(const std::string& program, const std::vector<std::string>& args,
-              const std::vector<std::string>& env = {}, int timeoutMs = 10000);
-
-// Polls `done` every stepMs until it holds or timeoutMs passes; returns whether it held.
-bool Poll(const std::function<bool()>& done, int timeoutMs, int stepMs = 50);
-
-// A child process, ended (SIGTERM, then SIGKILL) when its owner goes. Its standard error, and
-// its standard output unless the owner reads it, go to a log file: a pipe nobody drains would
-// stall a chatty child.
-class Child final {
-  public:
-    Child() = default;
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-    ~Child();
-    bool start(const std::string& program, const std::vector<std::string>& args,
-               const QProcessEnvironment& env, const std::string& workdir,
-               const std::string& logFile, bool readOutput = false);
-    [[nodiscard]] qint64 pid() const;
-    [[nodiscard]] bool running() const;
-    // The exit code once the process ended normally within timeoutMs; nullopt while it still
-    // runs or when it crashed.
-    std::optional<int> waitForExit(int timeoutMs);
-    // One line of its standard output (without the line end), or nullopt after timeoutMs.
-    std::optional<std::string> readLine(int timeoutMs);
-    [[nodiscard]] std::string log() const;
-    void stop();
-
-  private:
-    std::unique_ptr<QProcess> p_;
-    std::string logFile_;
-};
 
 struct Geometry {
     int x = 0, y = 0, width = 0, height = 0;
@@ -70,7 +32,7 @@ class Display final {
     [[nodiscard]] bool ok() const { return ok_; }
     [[nodiscard]] const std::string& name() const { return name_; }
     [[nodiscard]] std::string why() const { return why_; }
-    RunResult xdotool(const std::vector<std::string>& args) const;
+    kit::RunResult xdotool(const std::vector<std::string>& args) const;
     // The whole screen, grabbed by qv-xgrab; a null image when the grab failed.
     [[nodiscard]] QImage grab() const;
     // Saves an image beside the display's logs; returns its path (for failure messages).
@@ -97,37 +59,13 @@ class Display final {
     std::string folder_;
     std::string why_;
     bool ok_ = false;
-    Child xvfb_;
-    Child wm_;
-    Child trayer_;
+    kit::Child xvfb_;
+    kit::Child wm_;
+    kit::Child trayer_;
 };
 
 // One display per kind for the whole test process, started on first use.
 const Display& SharedDisplay(bool windowManager = false);
-
-// Whether this machine lets the tests make a network namespace holding only a loopback
-// interface (unshare and ip, as any user).
-bool CanIsolateNetwork();
-
-// qv-streamserver on a free loopback port, logging one "<METHOD> <target>" line per request. It
-// runs in a loopback-only network namespace when CanIsolateNetwork().
-class StreamServer final {
-  public:
-    StreamServer();
-    [[nodiscard]] bool ok() const { return port_ > 0; }
-    [[nodiscard]] bool isolated() const { return isolated_; }
-    [[nodiscard]] qint64 pid() const { return child_.pid(); }
-    [[nodiscard]] std::string link(const std::string& path) const;
-    [[nodiscard]] std::vector<std::string> requests() const;
-    // Waits for a request after the first `from` ones; returns its line (empty on timeout).
-    std::string waitForNext(size_t from, int timeoutMs) const;
-
-  private:
-    Child child_;
-    std::string log_;
-    int port_ = 0;
-    bool isolated_ = false;
-};
 
 // A copy of the built program in a new folder of its own, with HOME and the XDG folders inside.
 // It joins the stream server's network namespace when the server has one. With `realName`, the
@@ -135,7 +73,8 @@ class StreamServer final {
 // through a link, so the program's own path (/proc/self/exe) holds that name.
 class Program final {
   public:
-    Program(const Display& display, const StreamServer& server, const std::string& realName = {});
+    Program(const Display& display, const kit::StreamServer& server,
+            const std::string& realName = {});
     [[nodiscard]] std::string file(const std::string& name) const { return folder_ + "/" + name; }
     [[nodiscard]] std::string settingsFile() const { return file("pz.ini"); }
 
@@ -172,11 +111,11 @@ class Program final {
 
   private:
     const Display& display_;
-    const StreamServer& server_;
+    const kit::StreamServer& server_;
     std::string folder_;
     std::string window_;
     std::vector<std::string> titles_;
-    Child child_;
+    kit::Child child_;
 };
 
 // A station of a test catalogue; its link is the stream server's `path`.
@@ -186,7 +125,7 @@ struct Station {
     std::string path;
 };
 // Writes mmsDT.dll into the program's folder, with the rows in this order.
-void WriteCatalogue(const Program& program, const StreamServer& server,
+void WriteCatalogue(const Program& program, const kit::StreamServer& server,
                     const std::vector<Station>& stations);
 
 // Writes the program's pz.ini from UTF-8 text, stored in GBK.
@@ -219,12 +158,12 @@ class E2eTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(display().ok()) << display().why();
-        ASSERT_TRUE(server.ok()) << "the stream server did not start";
+        ASSERT_TRUE(server.running()) << "the stream server did not start";
     }
     [[nodiscard]] virtual bool windowManager() const { return false; }
     [[nodiscard]] const Display& display() const { return SharedDisplay(windowManager()); }
 
-    StreamServer server;
+    kit::StreamServer server{{}, kit::Network::LoopbackOnly};
 };
 
 }  // namespace qv::e2e

@@ -94,7 +94,7 @@ TEST_F(LookTest, ShapedWindowWithEveryControlInPlace) {
     Program p(display(), server);
     WriteCatalogue(p, server, kStations);
     WriteSettings(p, "[音量]\n音量值=60\n[电台]\n名称=>>> 羊城交通广播\n链接=" +
-                         server.link("/radio/3") + "\n");
+                         server.url("/radio/3") + "\n");
     ASSERT_TRUE(p.start());
     ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
     display().parkPointer();

@@ -66,8 +66,8 @@ bool AsksForDefaultLink(const std::string& request) {
 // loopback-only network namespace, with the server as its HTTP proxy: the player's request for
 // the default link reaches the server and is logged, and nothing can reach farther (the
 // player's fall-back to mmst finds no route).
-std::vector<std::string> DefaultLinkEnvironment(const StreamServer& server) {
-    return {"http_proxy=" + server.link("")};
+std::vector<std::string> DefaultLinkEnvironment(const kit::StreamServer& server) {
+    return {"http_proxy=" + server.url("")};
 }
 constexpr const char* kNoIsolation =
     "the default link needs a loopback-only network namespace (unshare --map-root-user --net, "
@@ -93,7 +93,7 @@ TEST_F(SettingsTest, FirstStartUsesTheDefaultsAndClosingWritesThem) {
 TEST_F(SettingsTest, StoredWindowVolumeAndStationComeBackAndStay) {
     Program p(display(), server);
     WriteCatalogue(p, server, kStations);
-    const Stored stored{"300", "120", "20", ">>> 珠江经济台", server.link("/radio/5")};
+    const Stored stored{"300", "120", "20", ">>> 珠江经济台", server.url("/radio/5")};
     WriteSettings(p, Settings(stored));
     ASSERT_TRUE(p.start());
     ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
@@ -111,7 +111,7 @@ TEST_F(SettingsTest, StoredWindowVolumeAndStationComeBackAndStay) {
 TEST_F(SettingsTest, MutedVolumeIsStoredAndComesBack) {
     Program p(display(), server);
     WriteCatalogue(p, server, kStations);
-    const Stored stored{"60", "40", "70", ">>> 北京音乐广播", server.link("/radio/1")};
+    const Stored stored{"60", "40", "70", ">>> 北京音乐广播", server.url("/radio/1")};
     WriteSettings(p, Settings(stored));
     ASSERT_TRUE(p.start());
     ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
@@ -153,7 +153,7 @@ TEST_F(SettingsTest, PositionOffTheScreenIsNotStored) {
         Program p(display(), server);
         WriteCatalogue(p, server, kStations);
         WriteSettings(p, Settings({std::to_string(c.storedLeft), std::to_string(c.storedTop), "50",
-                                   ">>> 上海故事广播", server.link("/radio/6")}));
+                                   ">>> 上海故事广播", server.url("/radio/6")}));
         ASSERT_TRUE(p.start());
         ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
         ExpectAt(p, c.storedLeft, c.storedTop);
@@ -186,7 +186,7 @@ TEST_F(SettingsTest, SettingsLiveBesideTheProgramWhateverItsFolderIsNamed) {
         SCOPED_TRACE(c.what);
         Program p(display(), server, c.name);
         WriteCatalogue(p, server, kStations);
-        const Stored stored{"300", "120", "20", ">>> 珠江经济台", server.link("/radio/5")};
+        const Stored stored{"300", "120", "20", ">>> 珠江经济台", server.url("/radio/5")};
         WriteSettings(p, Settings(stored));
         ASSERT_TRUE(p.start());
         ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
@@ -214,7 +214,7 @@ TEST_F(SettingsTest, PlaceWhollyOffTheScreenGivesWayToTheDefinedPlace) {
         Program p(display(), server);
         WriteCatalogue(p, server, kStations);
         WriteSettings(p, Settings({std::to_string(c.left), std::to_string(c.top), "50",
-                                   ">>> 上海故事广播", server.link("/radio/6")}));
+                                   ">>> 上海故事广播", server.url("/radio/6")}));
         ASSERT_TRUE(p.start());
         ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
         ExpectAt(p, c.x, c.y);
@@ -232,7 +232,7 @@ TEST_F(SettingsTest, PlaceWhollyOffTheScreenGivesWayToTheDefinedPlace) {
 TEST_F(SettingsTest, UnderAWaylandSessionThePlaceStillComesBack) {
     Program p(display(), server);
     WriteCatalogue(p, server, kStations);
-    const Stored stored{"300", "120", "20", ">>> 珠江经济台", server.link("/radio/5")};
+    const Stored stored{"300", "120", "20", ">>> 珠江经济台", server.url("/radio/5")};
     WriteSettings(p, Settings(stored));
     // An empty QT_QPA_PLATFORM is no choice; no compositor listens on this socket.
     ASSERT_TRUE(p.start(
@@ -248,13 +248,13 @@ TEST_F(SettingsTest, UnderAWaylandSessionThePlaceStillComesBack) {
 TEST_F(SettingsTest, MissingCatalogueShowsTheMessageAndEndsCleanly) {
     Program p(display(), server);
     const std::string ini =
-        Settings({"200", "150", "30", ">>> 北京音乐广播", server.link("/radio/1")});
+        Settings({"200", "150", "30", ">>> 北京音乐广播", server.url("/radio/1")});
     WriteSettings(p, ini);
     const std::string before = test::ReadFile(p.settingsFile());
     ASSERT_TRUE(p.start());
 
     std::string box;
-    ASSERT_TRUE(Poll(
+    ASSERT_TRUE(kit::Poll(
         [&] {
             for (const std::string& w : p.visibleWindows()) {
                 if (display().isDialog(w))
@@ -272,7 +272,7 @@ TEST_F(SettingsTest, MissingCatalogueShowsTheMessageAndEndsCleanly) {
         EXPECT_FALSE(g->width == 346 && g->height == 507) << "the main window came up";
     }
     // The box takes the keyboard once it is up; Return goes to it only then.
-    ASSERT_TRUE(Poll(
+    ASSERT_TRUE(kit::Poll(
         [&] {
             if (display().focus() == box)
                 return true;
@@ -296,8 +296,8 @@ std::string RandomBytes(size_t n) {
 }
 
 TEST_F(SettingsTest, DamagedSettingsFileStartsAndIsRepairedAtClosing) {
-    const std::string link7 = server.link("/radio/7");
-    const std::string link6 = server.link("/radio/6");
+    const std::string link7 = server.url("/radio/7");
+    const std::string link6 = server.url("/radio/6");
     const std::string longLine = Gbk("[窗口位置]\r\n左边=120\r\n") + std::string(1 << 20, 'x') +
                                  Gbk("\r\n顶边=80\r\n[音量]\r\n音量值=30\r\n[电台]\r\n名称=>>> "
                                      "珠海电台\r\n链接=" +

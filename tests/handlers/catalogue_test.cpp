@@ -9,6 +9,7 @@
 
 #include "art/artwork.h"
 #include "qt_text.h"
+#include "tests/database/fixture.h"
 #include "tests/handlers/fixture.h"
 #include "tests/support/support.h"
 

@@ -6,6 +6,7 @@
 
 #include "art/artwork.h"
 #include "files/folders.h"
+#include "kit/sealed.h"
 #include "tests/support/support.h"
 #include "ui/main_window.h"
 
@@ -14,9 +15,9 @@ namespace qv::test {
 void MainWindowTest::SetUp() {
     char buf[PATH_MAX];
     previousFolder_ = getcwd(buf, sizeof buf) ? buf : "/";
-    folder = NewFolder("window");
+    folder = kit::NewFolder("window");
     ASSERT_EQ(chdir(folder.c_str()), 0);
-    programFolder = NewFolder("program");
+    programFolder = kit::NewFolder("program");
     SetProgramFolder(programFolder);
     ReleaseGlobalsAtExit();
     G() = Globals{};  // the flags and counters start at 0 in every run of the program
@@ -31,7 +32,7 @@ void MainWindowTest::SetUp() {
         });
     WindowDefinition def = MainWindowDefinition();
     if (runCreated) {
-        MakeCatalogue(folder + "/mmsDT.dll", Stations(3, 1));
+        ASSERT_EQ(kit::WriteCatalogue(folder + "/mmsDT.dll", Stations(3, 1)), "");
     } else {
         bindings_.clear();
         for (const EventBinding& b : def.bindings) {
@@ -55,8 +56,8 @@ void MainWindowTest::TearDown() {
     ASSERT_EQ(chdir(previousFolder_.c_str()), 0);
 }
 
-void MainWindowTest::OpenCatalogue(const std::vector<Row>& rows) {
-    MakeCatalogue(folder + "/mmsDT.dll", rows);
+void MainWindowTest::OpenCatalogue(const std::vector<kit::Row>& rows) {
+    ASSERT_EQ(kit::WriteCatalogue(folder + "/mmsDT.dll", rows), "");
     OpenStationDatabase();
     LoadStationList(0, Text());
 }
@@ -85,8 +86,8 @@ bool MainWindowTest::ShowsLook(Look look) const {
     return b.picture(0) == TakePicture(group, 0) && b.picture(1) == TakePicture(group, 1);
 }
 
-std::vector<Row> Stations(int n, int provinces) {
-    std::vector<Row> rows;
+std::vector<kit::Row> Stations(int n, int provinces) {
+    std::vector<kit::Row> rows;
     for (int k = 0; k < n; ++k) {
         rows.push_back({"台" + std::to_string(k), "省" + std::to_string(k % provinces),
                         "http://127.0.0.1/" + std::to_string(k)});

@@ -9,7 +9,7 @@
 
 #include "app/globals.h"
 #include "app/routines.h"
-#include "tests/database/fixture.h"
+#include "kit/catalogue.h"
 #include "tests/handlers/fake_player.h"
 #include "ui/form.h"
 
@@ -20,7 +20,7 @@ class MainWindowTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
     // Writes mmsDT.dll into the working folder, opens it and lists all stations.
-    void OpenCatalogue(const std::vector<Row>& rows);
+    void OpenCatalogue(const std::vector<kit::Row>& rows);
     [[nodiscard]] MainForm& f() { return Form(); }
     [[nodiscard]] std::vector<Text> ListedNames() const;
     [[nodiscard]] int ShownSpeaker() const;  // which speaker picture the mute button shows
@@ -39,6 +39,6 @@ class MainWindowTest : public ::testing::Test {
 };
 
 // n stations "台k" in province "省k % provinces", links "http://127.0.0.1/k".
-[[nodiscard]] std::vector<Row> Stations(int n, int provinces);
+[[nodiscard]] std::vector<kit::Row> Stations(int n, int provinces);
 
 }  // namespace qv::test

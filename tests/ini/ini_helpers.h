@@ -5,6 +5,7 @@
 #include <string>
 
 #include "files/ini.h"
+#include "kit/sealed.h"
 #include "tests/support/support.h"
 
 namespace qv::test {
@@ -14,7 +15,7 @@ inline constexpr const char* kMissing = "<fallback>";
 class IniFile final {
   public:
     explicit IniFile(const std::string& folderName)
-        : folder_(NewFolder(folderName)), path_(folder_ + "/pz.ini") {}
+        : folder_(kit::NewFolder(folderName)), path_(folder_ + "/pz.ini") {}
 
     [[nodiscard]] const std::string& folder() const { return folder_; }
     [[nodiscard]] const std::string& path() const { return path_; }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "kit/sealed.h"
 #include "tests/support/support.h"
 #include "texts/text.h"
 
@@ -22,10 +23,10 @@ TEST(ProgramFolder, IsTheExecutablesFolderByteForByte) {
     const std::vector<std::string> names = {"back\\slash", Gbk("程序") + "\xFF", "\xC3("};
     for (const std::string& name : names) {
         SCOPED_TRACE(testing::PrintToString(name));
-        const std::string folder = NewFolder(name);
+        const std::string folder = kit::NewFolder(name);
         std::string copy = folder + "/quorvin";
         std::filesystem::copy_file(helper, copy);
-        std::string out = NewFolder("out") + "/folder";
+        std::string out = kit::NewFolder("out") + "/folder";
         char* argv[] = {copy.data(), out.data(), nullptr};
         pid_t pid = 0;
         ASSERT_EQ(::posix_spawn(&pid, copy.c_str(), nullptr, nullptr, argv, environ), 0);

@@ -7,15 +7,16 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "kit/sealed.h"
+#include "kit/stream_server.h"
 #include "mpv_player_private.h"
 #include "player/media_player.h"
-#include "tests/player/stream_server.h"
 #include "tests/support/support.h"
 
 namespace qv {
 namespace {
 
-using test::StreamServer;
+using kit::StreamServer;
 using test::WaitUntil;
 
 constexpr int kWaitMs = 10000;
@@ -141,11 +142,12 @@ TEST_F(PlayerTest, GbkLinkIsKeptAndSentAsUtf8) {
 
 TEST_F(PlayerTest, LinksThatCannotPlayFail) {
     StreamServer server;
+    const kit::RefusedPort refused;
     const struct {
         std::string link;
         const char* reason;
     } cases[] = {
-        {"http://127.0.0.1:" + std::to_string(test::ClosedPort()) + "/x", "服务器拒绝连接"},
+        {refused.url("/x"), "服务器拒绝连接"},
         {server.url("/html"), "这不是音频流"},
         {server.url("/404"), "服务器上没有这个电台"},
     };
@@ -231,7 +233,7 @@ TEST_F(PlayerTest, PlaylistsLeadToTheirStream) {
         EXPECT_EQ(player->URL(), server.url(path));
     }
     // The user's own playlist file, named by its path.
-    const std::string list = test::NewFolder("lists") + "/radio.m3u";
+    const std::string list = kit::NewFolder("lists") + "/radio.m3u";
     test::WriteFile(list, "#EXTM3U\n" + server.url("/listed-locally") + "\n");
     player->setURL(list);
     ASSERT_TRUE(WaitFor("正在播放")) << Shown();
@@ -332,7 +334,7 @@ std::string ToneWav() {
 // A playlist fetched from a server leads only to the network: an entry naming a file of the user's
 // is dropped, never opened.
 TEST_F(PlayerTest, RemotePlaylistsNeverOpenLocalFiles) {
-    const std::string file = test::NewFolder("local") + "/tone.wav";
+    const std::string file = kit::NewFolder("local") + "/tone.wav";
     test::WriteFile(file, ToneWav());
     StreamServer server({"--ref", "file://" + file});
     ASSERT_TRUE(server.running());
@@ -409,7 +411,7 @@ TEST_F(PlayerTest, StalledStreamReconnects) {
 
 // Most stations stream HLS: a playlist of short AAC segments in MPEG-TS, made here by ffmpeg.
 TEST_F(PlayerTest, HlsStreamPlays) {
-    const std::string folder = test::NewFolder("hls");
+    const std::string folder = kit::NewFolder("hls");
     const std::string make =
         "ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "
         "sine=frequency=440:sample_rate=44100:duration=8 -c:a aac -b:a 64k "

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "kit/sealed.h"
 #include "tests/support/support.h"
 
 namespace {
@@ -14,7 +15,7 @@ namespace {
 TEST(AbruptEnd, EndsAsTold) {
     const char* how = std::getenv("QV_END");
     const std::string end = how ? how : "";
-    qv::test::WriteFile(qv::test::NewFolder("left") + "/file", "bytes");
+    qv::test::WriteFile(qv::kit::NewFolder("left") + "/file", "bytes");
     if (end == "exit")
         ::_exit(3);
     if (end == "abort")

@@ -1,6 +1,5 @@
 #include "tests/support/support.h"
 
-#include <sys/stat.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -8,22 +7,6 @@
 #include <sstream>
 
 namespace qv::test {
-
-std::string& TempFolderStorage() {
-    static std::string folder;
-    return folder;
-}
-
-const std::string& TempFolder() {
-    return TempFolderStorage();
-}
-
-std::string NewFolder(const std::string& name) {
-    static int counter = 0;
-    std::string path = TempFolder() + "/" + name + "-" + std::to_string(++counter);
-    ::mkdir(path.c_str(), 0700);
-    return path;
-}
 
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer t;

@@ -1,16 +1,12 @@
 #pragma once
 // Shared test helpers. Every test process runs sealed off from the user's files: HOME, the XDG
-// folders and the working folder point into a fresh temporary folder (made by main()).
+// folders and the working folder point into a fresh temporary folder, kit::TempFolder(), made
+// by main() and removed when the process ends, however it ends (see test_main.cpp).
 #include <functional>
 #include <string>
 
 namespace qv::test {
 
-// The process's own temporary folder (absolute, no trailing slash). Removed when the process
-// ends, however it ends (see test_main.cpp).
-[[nodiscard]] const std::string& TempFolder();
-// A new empty folder inside TempFolder().
-[[nodiscard]] std::string NewFolder(const std::string& name);
 // Pumps the Qt event loop until `done` holds or `timeoutMs` passes; returns whether it held.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
 // Pumps the Qt event loop for a while.

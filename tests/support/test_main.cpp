@@ -1,6 +1,7 @@
 // Test main: offscreen Qt by default, a sealed temporary home, C numeric locale for libmpv.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QApplication>
@@ -10,11 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/support.h"
-
-namespace qv::test {
-std::string& TempFolderStorage();
-}
+#include "kit/sealed.h"
 
 namespace {
 
@@ -61,25 +58,16 @@ void RemoveAtEnd(const std::string& folder) {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     setenv("QUORVIN_AO", "null", 0);
-    const char* base = std::getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/quorvin-test-XXXXXX";
-    if (!mkdtemp(tmpl.data()))
+    const std::string folder = qv::kit::MakeSealedFolder("test");
+    if (folder.empty())
         return 3;
     const bool keep = std::getenv("QV_KEEP_TEMP") != nullptr;
     // Before Qt or the tests start any thread: the watcher is forked from a single thread.
     if (!keep)
-        RemoveAtEnd(tmpl);
-    qv::test::TempFolderStorage() = tmpl;
-    for (const char* sub : {"/home", "/cache", "/config", "/data", "/runtime", "/work"}) {
-        std::filesystem::create_directories(tmpl + sub);
-    }
-    std::filesystem::permissions(tmpl + "/runtime", std::filesystem::perms::owner_all);
-    setenv("HOME", (tmpl + "/home").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (tmpl + "/cache").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (tmpl + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (tmpl + "/data").c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (tmpl + "/runtime").c_str(), 1);
-    if (chdir((tmpl + "/work").c_str()) != 0)
+        RemoveAtEnd(folder);
+    qv::kit::SealThisProcess(folder);
+    const std::string work = folder + "/work";
+    if (::mkdir(work.c_str(), 0700) != 0 || ::chdir(work.c_str()) != 0)
         return 3;
 
     ::testing::InitGoogleTest(&argc, argv);
@@ -88,6 +76,6 @@ int main(int argc, char** argv) {
     int rc = RUN_ALL_TESTS();
     std::error_code ec;
     if (!keep)
-        std::filesystem::remove_all(tmpl, ec);
+        std::filesystem::remove_all(folder, ec);
     return rc;
 }

@@ -1,6 +1,6 @@
 // Choosing a row plays that row's stream through libmpv, and the window follows the player.
+#include "kit/stream_server.h"
 #include "tests/handlers/fixture.h"
-#include "tests/player/stream_server.h"
 #include "tests/support/support.h"
 
 namespace qv::test {
@@ -12,7 +12,7 @@ class RealPlayer : public MainWindowTest {
 };
 
 TEST_F(RealPlayer, ARowPlaysItsStreamAndTheWindowFollows) {
-    StreamServer server;
+    kit::StreamServer server;
     ASSERT_TRUE(server.running());
     OpenCatalogue({{"一台", "测试", server.url("/s/1")},
                    {"二台", "测试", server.url("/s/2")},
