@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "qt_text.h"
+#include "texts/ascii.h"
 #include "texts/text.h"
 
 namespace qv {
@@ -63,6 +64,44 @@ TEST(Text, NumbersAndBytePieces) {
     EXPECT_EQ(RightBytes("05", 2), "05");
     EXPECT_EQ(RightBytes("5", 2), "5");
     EXPECT_EQ(RightBytes("ab", -2), "");
+}
+
+// Only A-Z fold; the bytes around them and bytes of 0x80 and above (parts of GBK characters,
+// letters of Latin-1) stay as they are.
+TEST(Ascii, FoldsAsciiLettersOnly) {
+    const std::pair<char, char> bytes[] = {
+        {'A', 'a'},       {'Z', 'z'},       {'I', 'i'},       {'a', 'a'},      {'@', '@'},
+        {'[', '['},       {'`', '`'},       {'{', '{'},       {'\0', '\0'},    {'\x80', '\x80'},
+        {'\xC0', '\xC0'}, {'\xC9', '\xC9'}, {'\xDD', '\xDD'}, {'\xFF', '\xFF'}};
+    for (const auto& [byte, lower] : bytes) EXPECT_EQ(AsciiLower(byte), lower) << int(byte);
+    EXPECT_EQ(AsciiLowered("FILE1=Ab\xC0Z" + Gbk("北京")), "file1=ab\xC0z" + Gbk("北京"));
+
+    struct Case {
+        std::string_view text;
+        std::string_view other;
+        bool equal;
+        bool starts;
+        bool ends;
+    };
+    const Case cases[] = {
+        {"HTTP://h/", "http://h/", true, true, true},
+        {"MMS://h/x", "mms://", false, true, false},
+        {"LIST.M3U", ".m3u", false, false, true},
+        {"[PlayList]", "[playlist]", true, true, true},
+        {"mm", "mms://", false, false, false},
+        {"", "", true, true, true},
+        {"abc", "", false, true, true},
+        {"\xC0x", "\xE0x", false, false, false},  // Latin-1 capital and small A with grave
+        {"\xC9.m3u", "\xE9.M3U", false, false, false},
+        {"a\xD5\xFD", "\xD5\xFD", false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.text) + " / " + testing::PrintToString(c.other));
+        EXPECT_EQ(EqualsNoCase(c.text, c.other), c.equal);
+        EXPECT_EQ(EqualsNoCase(c.other, c.text), c.equal);
+        EXPECT_EQ(StartsWithNoCase(c.text, c.other), c.starts);
+        EXPECT_EQ(EndsWithNoCase(c.text, c.other), c.ends);
+    }
 }
 
 }  // namespace
