@@ -3,8 +3,11 @@
 #include <iconv.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
+
+#include "texts/utf8.h"
 
 namespace qv::db {
 namespace {
@@ -59,34 +62,12 @@ constexpr uint32_t kNone = 0xFFFFFFFFu;
 // The next code point of UTF-8 text at i, moving i on; kNone at the end. A byte that does not
 // start a well-formed sequence is skipped.
 uint32_t NextCodePoint(std::string_view s, size_t& i) {
-    while (i < s.size()) {
-        auto c = static_cast<unsigned char>(s[i]);
-        size_t n = 0;
-        uint32_t cp = c;
-        if (c < 0x80) {
-            ++i;
-            return cp;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            n = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            n = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            n = 3;
-            cp = c & 0x07;
+    for (; i < s.size(); ++i) {
+        const Utf8Char c = Utf8CharAt(s, i);
+        if (c.length > 0) {
+            i += c.length;
+            return c.codePoint;
         }
-        bool ok = n > 0 && n < s.size() - i;
-        for (size_t k = 1; ok && k <= n; ++k) {
-            auto t = static_cast<unsigned char>(s[i + k]);
-            ok = (t & 0xC0) == 0x80;
-            cp = cp << 6 | (t & 0x3F);
-        }
-        if (ok && cp <= 0x10FFFF) {
-            i += n + 1;
-            return cp;
-        }
-        ++i;
     }
     return kNone;
 }
@@ -99,21 +80,7 @@ uint32_t NextRank(const Ranks& ranks, std::string_view s, size_t& i) {
 
 // The bytes of the character at i: a well-formed UTF-8 sequence, or one byte that starts none.
 size_t CharLength(std::string_view s, size_t i) {
-    auto c = static_cast<unsigned char>(s[i]);
-    size_t n = 1;
-    if (c >= 0xC2 && c <= 0xDF)
-        n = 2;
-    else if (c >= 0xE0 && c <= 0xEF)
-        n = 3;
-    else if (c >= 0xF0 && c <= 0xF4)
-        n = 4;
-    if (n > s.size() - i)
-        return 1;
-    for (size_t k = 1; k < n; ++k) {
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-            return 1;
-    }
-    return n;
+    return std::max<size_t>(Utf8CharAt(s, i).length, 1);
 }
 
 struct LikeToken {

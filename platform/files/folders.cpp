@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "files/file_write.h"
+
 namespace qv {
 namespace {
 
@@ -83,30 +85,7 @@ Text SystemFolderPath(int) {
 }
 
 bool WriteBytesToFile(const Text& path, const Bytes& bytes) {
-    std::string target = Utf8(path);
-    std::string tmpl = target + ".XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
-        return false;
-    size_t done = 0;
-    bool ok = true;
-    while (done < bytes.size()) {
-        ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(w);
-    }
-    ok = ::fsync(fd) == 0 && ok;
-    ::fchmod(fd, 0600);
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(tmpl.c_str(), target.c_str()) == 0)
-        return true;
-    ::unlink(tmpl.c_str());
-    return false;
+    return ReplaceFileAtomically(Utf8(path), bytes);
 }
 
 bool FileHoldsBytes(const Text& path, const Bytes& bytes) {

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstddef>
 
+#include "texts/ascii.h"
+
 namespace qv::ini {
 namespace {
 
@@ -32,10 +34,6 @@ size_t CharLen(std::string_view s, size_t i) {
         return 4;
     }
     return 1;
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // Folds only single-byte letters: a trail byte such as 0x41 or 0x61 is part of its character.

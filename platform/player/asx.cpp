@@ -1,14 +1,11 @@
 #include "asx.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "texts/ascii.h"
 
 namespace qv {
 namespace {
-
-char Lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -38,8 +35,7 @@ std::string DecodeEntities(std::string_view s) {
 
 // The value of attribute `name` inside one tag's text (after its name), or empty.
 std::string Attribute(std::string_view tag, std::string_view name) {
-    std::string lower;
-    for (char c : tag) lower += Lower(c);
+    const std::string lower = AsciiLowered(tag);
     for (size_t at = lower.find(name); at != std::string::npos; at = lower.find(name, at + 1)) {
         if (at > 0 && !IsSpace(lower[at - 1]))
             continue;
@@ -64,16 +60,6 @@ std::string Attribute(std::string_view tag, std::string_view name) {
         return DecodeEntities(tag.substr(i, end - i));
     }
     return {};
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (Lower(s[i]) != prefix[i])
-            return false;
-    }
-    return true;
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "player_status.h"
 #include "playlist.h"
 #include "playlist_fetch.h"
+#include "texts/ascii.h"
 
 namespace qv {
 namespace {
@@ -46,21 +47,6 @@ using MpvHandle = std::unique_ptr<mpv_handle, MpvDestroy>;
 int MsFromEnvironment(const char* name, int fallback) {
     const char* ms = std::getenv(name);
     return ms && *ms ? std::clamp(std::atoi(ms), 1, 60000) : fallback;
-}
-
-bool HasPrefixNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i])
-            return false;
-    }
-    return true;
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 Failure FailureOf(PlaylistProblem problem) {
@@ -365,7 +351,7 @@ void Core::onEvent(const mpv_event& e) {
         case MPV_EVENT_LOG_MESSAGE: {
             auto* m = static_cast<mpv_event_log_message*>(e.data);
             if (m->log_level <= MPV_LOG_LEVEL_WARN) {
-                log_.push_back(Lower(std::string(m->prefix) + ": " + m->text));
+                log_.push_back(AsciiLowered(std::string(m->prefix) + ": " + m->text));
                 if (log_.size() > kLogLines)
                     log_.pop_front();
             } else if (phase_ == Phase::Connecting && !variants_ &&
@@ -541,7 +527,7 @@ void Core::load(bool secondTry) {
     std::string url = Utf8(link_);
     walk_ = PlaylistWalk(url);
     walk_.next();
-    const bool mms = HasPrefixNoCase(url, "mms://");
+    const bool mms = StartsWithNoCase(url, "mms://");
     mms_ = mms && !secondTry;
     if (mms)
         url = (secondTry ? "mmst://" : "mmsh://") + url.substr(6);
@@ -705,7 +691,7 @@ void Core::onMetadata(const mpv_event_property& p) {
         const mpv_node& v = node->u.list->values[i];
         if (v.format != MPV_FORMAT_STRING)
             continue;
-        std::string key = Lower(node->u.list->keys[i]);
+        const std::string key = AsciiLowered(node->u.list->keys[i]);
         if (key == "icy-title")
             icy = DecodeStreamTitle(v.u.string);
         if (key == "title")

@@ -4,26 +4,10 @@
 #include <cctype>
 
 #include "asx.h"
+#include "texts/ascii.h"
 
 namespace qv {
 namespace {
-
-char Lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-bool StartsNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && EqualNoCase(s.substr(0, prefix.size()), prefix);
-}
-
-bool EndsNoCase(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && EqualNoCase(s.substr(s.size() - suffix.size()), suffix);
-}
 
 std::string_view Trim(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -75,7 +59,7 @@ bool MpegUrlType(std::string_view contentType) {
     const std::string_view type = Trim(contentType.substr(0, contentType.find(';')));
     for (std::string_view known : {"audio/mpegurl", "audio/x-mpegurl", "application/mpegurl",
                                    "application/x-mpegurl", "application/vnd.apple.mpegurl"}) {
-        if (EqualNoCase(type, known))
+        if (EqualsNoCase(type, known))
             return true;
     }
     return false;
@@ -83,7 +67,7 @@ bool MpegUrlType(std::string_view contentType) {
 
 bool M3uAddress(std::string_view address) {
     address = address.substr(0, address.find_first_of("?#"));
-    return EndsNoCase(address, ".m3u") || EndsNoCase(address, ".m3u8");
+    return EndsWithNoCase(address, ".m3u") || EndsWithNoCase(address, ".m3u8");
 }
 
 void Take(Playlist& list, std::string_view entry) {
@@ -95,7 +79,7 @@ void Take(Playlist& list, std::string_view entry) {
 // The value of a "Key=value" line whose key begins with `key`, or nullopt.
 std::optional<std::string_view> KeyValue(std::string_view line, std::string_view key) {
     const size_t eq = line.find('=');
-    if (eq == std::string_view::npos || !StartsNoCase(Trim(line.substr(0, eq)), key))
+    if (eq == std::string_view::npos || !StartsWithNoCase(Trim(line.substr(0, eq)), key))
         return std::nullopt;
     return line.substr(eq + 1);
 }
@@ -117,7 +101,7 @@ Playlist ReadPlaylist(std::string_view text, std::string_view address,
         std::find_if(lines.begin(), lines.end(), [](std::string_view l) { return !l.empty(); });
     if (first == lines.end())
         return list;
-    if (EqualNoCase(*first, "[playlist]")) {
+    if (EqualsNoCase(*first, "[playlist]")) {
         list.form = PlaylistForm::Pls;
         for (auto l = first + 1; l != lines.end(); ++l) {
             if (auto value = KeyValue(*l, "file"))
@@ -125,15 +109,15 @@ Playlist ReadPlaylist(std::string_view text, std::string_view address,
         }
         return list;
     }
-    if (EqualNoCase(*first, "[reference]")) {
+    if (EqualsNoCase(*first, "[reference]")) {
         // Windows Media servers answer a plain request with this, naming the stream by http://:
         // it is streamed over MMS-over-HTTP.
         list.form = PlaylistForm::Reference;
         for (auto l = first + 1; l != lines.end(); ++l) {
             if (auto value = KeyValue(*l, "ref")) {
                 const std::string_view v = Trim(*value);
-                Take(list, StartsNoCase(v, "http://") ? "mmsh://" + std::string(v.substr(7))
-                                                      : std::string(v));
+                Take(list, StartsWithNoCase(v, "http://") ? "mmsh://" + std::string(v.substr(7))
+                                                          : std::string(v));
             }
         }
         return list;
@@ -184,7 +168,7 @@ bool IsNetworkAddress(std::string_view address) {
     const std::string_view scheme = address.substr(0, SchemeLength(address));
     for (std::string_view known : {"http", "https", "mms", "mmsh", "mmst", "rtsp", "rtsps", "rtmp",
                                    "rtmps", "rtmpt", "rtmpts", "rtmpe", "rtmpte"}) {
-        if (EqualNoCase(scheme, known))
+        if (EqualsNoCase(scheme, known))
             return true;
     }
     return false;
@@ -192,7 +176,7 @@ bool IsNetworkAddress(std::string_view address) {
 
 bool IsLocalAddress(std::string_view address) {
     const size_t scheme = SchemeLength(address);
-    return !address.empty() && (scheme == 0 || EqualNoCase(address.substr(0, scheme), "file"));
+    return !address.empty() && (scheme == 0 || EqualsNoCase(address.substr(0, scheme), "file"));
 }
 
 PlaylistWalk::PlaylistWalk(const std::string& link) {

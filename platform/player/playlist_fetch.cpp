@@ -7,26 +7,16 @@
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
-#include <cctype>
 #include <memory>
 
 #include "playlist.h"
+#include "texts/ascii.h"
 
 namespace qv {
 namespace {
 
 constexpr int kQuietMs = 10000;  // a server that sends nothing for this long is given up on
 constexpr int kMaxRedirects = 5;
-
-bool StartsNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i])
-            return false;
-    }
-    return true;
-}
 
 // A text cut at the byte limit keeps its whole lines only.
 void CutToWholeLines(std::string& text) {
@@ -43,7 +33,7 @@ PlaylistFetch::~PlaylistFetch() {
 }
 
 bool PlaylistFetch::CanRead(std::string_view address) {
-    return StartsNoCase(address, "http://") || StartsNoCase(address, "https://") ||
+    return StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://") ||
            IsLocalAddress(address);
 }
 
@@ -65,7 +55,7 @@ void PlaylistFetch::get(const std::string& address, Done done) {
 }
 
 void PlaylistFetch::readLocal(const std::string& address, Done done) {
-    const QString path = StartsNoCase(address, "file://")
+    const QString path = StartsWithNoCase(address, "file://")
                              ? QUrl(QString::fromStdString(address)).toLocalFile()
                              : QString::fromStdString(address);
     FetchedText got;

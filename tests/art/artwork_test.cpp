@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QImage>
 #include <QRegion>
+#include <algorithm>
+#include <iterator>
 
 #include "art/artwork.h"
 #include "qt_pictures.h"
@@ -166,6 +168,38 @@ TEST(Face, StoredFormAndSilhouette) {
     EXPECT_EQ(Rgb(face, 200, 200), 0xFFFFFFu);
     EXPECT_NE(Rgb(face, 0, 200), 0xFFFFFFu);
     EXPECT_NE(Rgb(face, 321, 200), 0xFFFFFFu);
+}
+
+// Each listed picture is embedded whole: its function returns the very file the list names, as
+// the generator wrote it, and the file is of the kind its name says.
+TEST(Artwork, EveryListedPictureIsEmbeddedWhole) {
+    struct Listed {
+        const char* function;
+        std::string file;
+        const Bytes& (*bytes)();
+    };
+    const Listed listed[] = {
+#define QV_ART(function, file) {#function, file, art::function},
+#include "art/artwork_list.h"
+#undef QV_ART
+    };
+    const std::pair<std::string, std::string> signatures[] = {
+        {".bmp", "BM"},
+        {".jpg", "\xFF\xD8\xFF"},
+        {".mitl", "MITL"},
+        {".ico", std::string("\0\0\1\0", 4)},
+    };
+    EXPECT_EQ(std::size(listed), 25u);
+    for (const Listed& l : listed) {
+        SCOPED_TRACE(l.function);
+        const Bytes& bytes = l.bytes();
+        EXPECT_GT(bytes.size(), 64u);
+        EXPECT_EQ(bytes, test::ReadFile(test::BuildFolder() + "/art/" + l.file));
+        const auto kind = std::find_if(std::begin(signatures), std::end(signatures),
+                                       [&](const auto& s) { return l.file.ends_with(s.first); });
+        ASSERT_NE(kind, std::end(signatures)) << l.file;
+        EXPECT_EQ(bytes.substr(0, kind->second.size()), kind->second) << l.file;
+    }
 }
 
 enum class Kind { Bmp, Jpeg };

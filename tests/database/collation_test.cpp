@@ -1,6 +1,8 @@
 // The gbk collation against the order it stands for: the GB18030 bytes of the texts.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -95,6 +97,42 @@ TEST(GbkCollation, BytesThatAreNotUtf8StillGiveATotalOrder) {
                 }
             }
         }
+    }
+}
+
+// like's _ takes one well-formed UTF-8 sequence, or else one byte: a sequence the decoder refuses
+// is as many characters as it has bytes.
+TEST(CaseSensitiveLike, OneCharacterIsOneWellFormedSequence) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
+    ASSERT_EQ(db::RegisterCaseSensitiveLike(db.get()), SQLITE_OK);
+    sqlite3_stmt* query = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db.get(), "select ?1 like ?2", -1, &query, nullptr), SQLITE_OK);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(query, sqlite3_finalize);
+    const auto like = [&](std::string_view text, std::string_view pattern) {
+        sqlite3_reset(query);
+        sqlite3_bind_text(query, 1, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(query, 2, pattern.data(), static_cast<int>(pattern.size()),
+                          SQLITE_TRANSIENT);
+        return sqlite3_step(query) == SQLITE_ROW && sqlite3_column_int(query, 0) == 1;
+    };
+    struct Case {
+        const char* what;
+        std::string_view text;
+        size_t characters;
+    };
+    const Case cases[] = {
+        {"a hanzi", "\xE5\xAE\x89", 1},           {"U+10FFFF", "\xF4\x8F\xBF\xBF", 1},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", 4}, {"overlong", "\xE0\x80\xAF", 3},
+        {"surrogate", "\xED\xA0\x80", 3},         {"truncated", "a\xE5\xAE", 3},
+        {"lone continuation", "\x80\x80", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_TRUE(like(c.text, std::string(c.characters, '_')));
+        EXPECT_FALSE(like(c.text, std::string(c.characters - 1, '_')));
+        EXPECT_FALSE(like(c.text, std::string(c.characters + 1, '_')));
     }
 }
 

@@ -1,8 +1,14 @@
 #pragma once
-// A settings file in a fresh folder, for the INI tests.
+// A settings file in a fresh folder, and what the file tests look at, for the INI tests.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "files/ini.h"
 #include "kit/sealed.h"
@@ -49,5 +55,45 @@ inline FileState StateOf(const std::string& path) {
     s.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     return s;
 }
+
+// The folder's entries but "." and "..", sorted.
+inline std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(folder.c_str());
+    if (d == nullptr)
+        return names;
+    while (dirent* e = ::readdir(d)) {
+        const std::string n = e->d_name;
+        if (n != "." && n != "..")
+            names.push_back(n);
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+// Holds an exclusive lock on a file, as a writer of a running instance does on its temporary.
+class HeldLock final {
+  public:
+    explicit HeldLock(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {}
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+    ~HeldLock() { Release(); }
+    bool Lock() { return fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0; }
+    void Release() {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+
+  private:
+    int fd_;
+};
 
 }  // namespace qv::test

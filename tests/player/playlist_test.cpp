@@ -1,10 +1,18 @@
 // Playlists as the player reads them, and the bounded walk from a link through them.
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
+#include <cctype>
+#include <clocale>
+#include <cstdlib>
 #include <map>
 #include <optional>
 
 #include "playlist.h"
+#include "tests/support/support.h"
+
+extern char** environ;
 
 namespace qv {
 namespace {
@@ -140,6 +148,66 @@ TEST(Playlist, NetworkAndLocalAddresses) {
     }
     for (const char* a : {"file:///etc/passwd", "/etc/passwd", "music.mp3"})
         EXPECT_TRUE(IsLocalAddress(a)) << a;
+}
+
+// A Turkish single-byte locale, made for the test in its own folder and set for LC_CTYPE while
+// it lives: there tolower('I') is a dotless i (0xFD), and the C library's case folding would read
+// "[PLAYLIST]" as no playlist and "FILE://" as no file.
+class TurkishCharacters final {
+  public:
+    TurkishCharacters() {
+        const std::string folder = test::NewFolder("locale");
+        const std::string name = "tr_TR.ISO-8859-9";
+        std::string out = folder + "/" + name;
+        char* argv[] = {const_cast<char*>("localedef"),
+                        const_cast<char*>("-i"),
+                        const_cast<char*>("tr_TR"),
+                        const_cast<char*>("-f"),
+                        const_cast<char*>("ISO-8859-9"),
+                        out.data(),
+                        nullptr};
+        pid_t pid = 0;
+        int status = -1;
+        if (::posix_spawnp(&pid, "localedef", nullptr, nullptr, argv, environ) != 0 ||
+            ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            return;
+        }
+        if (const char* path = std::getenv("LOCPATH"))
+            oldPath_ = path;
+        ::setenv("LOCPATH", folder.c_str(), 1);
+        old_ = std::setlocale(LC_CTYPE, nullptr);
+        ok_ = std::setlocale(LC_CTYPE, name.c_str()) != nullptr;
+    }
+    TurkishCharacters(const TurkishCharacters&) = delete;
+    TurkishCharacters& operator=(const TurkishCharacters&) = delete;
+    ~TurkishCharacters() {
+        if (old_.empty())
+            return;
+        std::setlocale(LC_CTYPE, old_.c_str());
+        if (oldPath_)
+            ::setenv("LOCPATH", oldPath_->c_str(), 1);
+        else
+            ::unsetenv("LOCPATH");
+    }
+    [[nodiscard]] bool ok() const { return ok_; }
+
+  private:
+    std::string old_;
+    std::optional<std::string> oldPath_;
+    bool ok_ = false;
+};
+
+TEST(Playlist, NamesFoldTheSameInAnyLocale) {
+    const TurkishCharacters turkish;
+    if (!turkish.ok())
+        GTEST_SKIP() << "no Turkish single-byte locale could be made (localedef, tr_TR)";
+    // The locale does what it is here for (volatile: GCC folds tolower of a constant as in "C").
+    volatile int upper = 'I';
+    ASSERT_EQ(std::tolower(upper), 0xFD);
+    const Playlist pls = ReadPlaylist("[PLAYLIST]\nFILE1=http://a/1\n");
+    EXPECT_EQ(pls.form, PlaylistForm::Pls);
+    EXPECT_EQ(pls.entries, Entries{"http://a/1"});
+    EXPECT_TRUE(IsLocalAddress("FILE:///music/a.mp3"));
 }
 
 Playlist M3u(Entries entries) {

@@ -64,6 +64,8 @@
 #include <thread>
 #include <vector>
 
+#include "texts/ascii.h"
+
 namespace {
 
 struct Options {
@@ -185,11 +187,6 @@ class AudioWriter {
     size_t sinceMeta_ = 0;
     int64_t sample_ = 0;
 };
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 bool StartsWith(const std::string& s, const char* prefix) {
     return s.compare(0, std::strlen(prefix), prefix) == 0;
@@ -549,7 +546,7 @@ void Serve(int fd) {
     if (g_logFd >= 0 && ::write(g_logFd, line.data(), line.size()) < 0)
         std::perror("log");
 
-    std::string lower = Lower(req);
+    const std::string lower = qv::AsciiLowered(req);
     bool wantsIcy = lower.find("\nicy-metadata: 1") != std::string::npos ||
                     lower.find("\nicy-metadata:1") != std::string::npos;
     std::string host = "127.0.0.1:" + std::to_string(g_opt.port);

@@ -13,7 +13,8 @@ void SetProgramFolder(const Text& folder);
 // Folder 11: the per-user temporary folder, $XDG_CACHE_HOME/quorvin/ or ~/.cache/quorvin/,
 // made with mode 0700, with its trailing separator. Other numbers give the same folder.
 [[nodiscard]] Text SystemFolderPath(int number);
-// Creates the file or replaces its whole content (atomically). False when it could not.
+// Creates the file or replaces its whole content atomically (see files/file_write.h: an existing
+// file keeps its mode). False when it could not.
 bool WriteBytesToFile(const Text& path, const Bytes& bytes);
 // Whether the path names a regular file holding exactly these bytes (read without waiting: a
 // pipe or a device there is not such a file).

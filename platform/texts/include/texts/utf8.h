@@ -1,33 +1,22 @@
 #pragma once
-// Whether bytes are well-formed UTF-8. Header-only: the catalogue generator uses it without the
-// rest of the platform layer.
+// UTF-8 as the Unicode standard defines it well-formed: no overlong form, no surrogate, nothing
+// past U+10FFFF (what iconv and Qt take as UTF-8, too). One decoder for every reader of UTF-8.
 #include <cstddef>
 #include <string_view>
 
 namespace qv {
 
-[[nodiscard]] inline bool ValidUtf8(std::string_view s) {
-    for (size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        size_t extra = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-        } else if (c >= 0x80) {
-            return false;
-        }
-        if (extra >= s.size() - i)
-            return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
+struct Utf8Char {
+    size_t length = 0;  // 1 to 4 bytes; 0 when no well-formed sequence starts there
+    char32_t codePoint = 0;
+};
+
+// The well-formed sequence that starts at byte `at` of `s`. None at the end, at a continuation
+// byte, at a lead byte that lacks its continuation bytes or gets bytes of the wrong range, nor
+// for an overlong form, a surrogate or a code point past U+10FFFF.
+[[nodiscard]] Utf8Char Utf8CharAt(std::string_view s, size_t at);
+
+// Whether the bytes are well-formed UTF-8 throughout.
+[[nodiscard]] bool ValidUtf8(std::string_view s);
 
 }  // namespace qv
