@@ -20,6 +20,7 @@
 
 #include "files/file_write.h"
 #include "files/folders.h"
+#include "kit/sealed.h"
 #include "tests/ini/ini_helpers.h"
 
 namespace {
@@ -98,14 +99,14 @@ TEST(FileWrite, NewFileTakesTheUmaskAndAnExistingOneKeepsItsMode) {
         SCOPED_TRACE(w.name);
         for (const mode_t mask : {022, 077, 002}) {
             const Umask umask(mask);
-            const std::string path = NewFolder("new") + "/data";
+            const std::string path = kit::NewFolder("new") + "/data";
             ASSERT_TRUE(w.write(path, "new"));
             EXPECT_EQ(ReadFile(path), "new");
             EXPECT_EQ(ModeOf(path), 0666 & ~mask) << std::oct << mask;
         }
         const Umask umask(077);
         for (const mode_t mode : {0640, 0604, 0600, 0644, 0755, 0444}) {
-            const std::string folder = NewFolder("old");
+            const std::string folder = kit::NewFolder("old");
             const std::string path = folder + "/data";
             WriteFile(path, "old");
             ASSERT_EQ(::chmod(path.c_str(), mode), 0);
@@ -120,7 +121,7 @@ TEST(FileWrite, NewFileTakesTheUmaskAndAnExistingOneKeepsItsMode) {
 TEST(FileWrite, TemporariesLeftByKilledWritesAreRemoved) {
     for (const Writer& w : kWriters) {
         SCOPED_TRACE(w.name);
-        const std::string f = NewFolder("leftovers");
+        const std::string f = kit::NewFolder("leftovers");
         WriteFile(f + "/pz.ini", "old");
         // What killed writes leave behind: a whole new file, a part of one, an empty one.
         WriteFile(f + "/.pz.ini.a1B2c3", "[s]\r\nk=2\r\n");
@@ -187,7 +188,7 @@ class FileSizeLimit final {
 TEST(FileWrite, WriteCutShortLeavesTheOldFile) {
     for (const Writer& w : kWriters) {
         SCOPED_TRACE(w.name);
-        const std::string f = NewFolder("short");
+        const std::string f = kit::NewFolder("short");
         WriteFile(f + "/pz.ini", "; keep\n[s]\nk=1\n");
         {
             const FileSizeLimit limit(4096);
@@ -211,7 +212,7 @@ bool IsOldOrNew(const std::string& content, size_t newSize) {
 // during the closing writes would. The file holds its old content or one whole new one, and the
 // next write leaves the folder holding the file alone.
 TEST(FileWrite, KilledWriterLeavesOldOrNewContentAndNoLitter) {
-    const std::string folder = NewFolder("killed");
+    const std::string folder = kit::NewFolder("killed");
     const std::string path = folder + "/pz.ini";
     WriteFile(path, "old");
     constexpr size_t kBig = 256 * 1024;  // long enough to be caught half-way
@@ -279,7 +280,7 @@ TEST(FileWrite, NoDescriptorOfAWriteIsInherited) {
                        }});
     for (const Writer& w : writers) {
         SCOPED_TRACE(w.name);
-        const std::string path = NewFolder("inherit") + "/pz.ini";
+        const std::string path = kit::NewFolder("inherit") + "/pz.ini";
         WriteFile(path, "[s]\r\nk=old\r\n");
         g_syncs = {true, 0, 0};
         const bool written = w.write(path, "new");

@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 
+#include "kit/sealed.h"
 #include "playlist.h"
 #include "tests/support/support.h"
 
@@ -156,7 +157,7 @@ TEST(Playlist, NetworkAndLocalAddresses) {
 class TurkishCharacters final {
   public:
     TurkishCharacters() {
-        const std::string folder = test::NewFolder("locale");
+        const std::string folder = kit::NewFolder("locale");
         const std::string name = "tr_TR.ISO-8859-9";
         std::string out = folder + "/" + name;
         char* argv[] = {const_cast<char*>("localedef"),
