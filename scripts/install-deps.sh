@@ -21,6 +21,8 @@ packages=(
   openbox iproute2
   # player tests: ffmpeg makes an HLS stream, the form most stations send
   ffmpeg
+  # a player test builds a Turkish locale (localedef and the locale sources)
+  locales
   # fuzz targets: clang with libFuzzer and its sanitizer runtimes; llvm's symbolizer for the
   # stack traces of their reports
   clang libclang-rt-14-dev llvm
