@@ -10,15 +10,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "check.h"
 #include "ini_format.h"
-
-#define QV_CHECK(cond)                                                                    \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
 
 namespace {
 

@@ -12,16 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "check.h"
 #include "qt_pictures.h"
 #include "widgets/pictures.h"
-
-#define QV_CHECK(cond)                                                                    \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});

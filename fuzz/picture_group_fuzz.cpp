@@ -7,16 +7,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "check.h"
 #include "qt_pictures.h"
 #include "widgets/pictures.h"
-
-#define QV_CHECK(cond)                                                                    \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
 
 namespace {
 

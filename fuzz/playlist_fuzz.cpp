@@ -10,15 +10,8 @@
 #include <vector>
 
 #include "asx.h"
+#include "check.h"
 #include "playlist.h"
-
-#define QV_CHECK(cond)                                                                    \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
 
 namespace {
 

@@ -7,15 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "check.h"
 #include "player_status.h"
-
-#define QV_CHECK(cond)                                                                    \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view raw(reinterpret_cast<const char*>(data), size);

@@ -10,17 +10,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "check.h"
 #include "qt_text.h"
 #include "texts/text.h"
 #include "texts/utf8.h"
-
-#define QV_CHECK(cond)                                                                    \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
 
 namespace {
 

@@ -1,12 +1,10 @@
 #include "ini_format.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstddef>
 
 #include "texts/ascii.h"
+#include "texts/charset.h"
 
 namespace qv::ini {
 namespace {
@@ -200,24 +198,6 @@ bool NeedsQuotes(std::string_view value) {
            (IsBlankOrControl(value.front()) || IsBlankOrControl(value.back()) || IsQuoted(value));
 }
 
-// An iconv descriptor, opened once per thread and direction: opening one costs more than most
-// conversions of a settings file.
-class Converter final {
-  public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    ~Converter() {
-        if (ok())
-            iconv_close(cd_);
-    }
-    [[nodiscard]] bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-    [[nodiscard]] iconv_t get() const { return cd_; }
-
-  private:
-    iconv_t cd_;
-};
-
 // A Unicode file, known by its byte-order mark.
 struct Form {
     const char* charset;
@@ -247,41 +227,6 @@ const Converter& Writer(const Form& form) {
         {kUnicodeForms[2].charset, "GB18030"},
     };
     return writers[&form - kUnicodeForms];
-}
-
-// `skip` 0: nullopt at the first sequence that does not convert; otherwise such a sequence loses
-// `skip` bytes and the rest goes on.
-std::optional<std::string> Convert(const Converter& converter, std::string_view in, size_t skip) {
-    if (!converter.ok())
-        return std::nullopt;
-    const iconv_t cd = converter.get();
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // a fresh start after any earlier text
-    std::string out(in.size() * 2 + 16, '\0');
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    size_t used = 0;
-    while (srcLeft > 0) {
-        char* dst = out.data() + used;
-        size_t dstLeft = out.size() - used;
-        const size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        used = out.size() - dstLeft;
-        if (r != static_cast<size_t>(-1))
-            break;
-        if (errno == E2BIG) {
-            out.resize(out.size() * 2);
-        } else if (skip == 0) {
-            return std::nullopt;
-        } else if (errno == EINVAL) {
-            break;  // cut short at the end
-        } else {
-            const size_t n = std::min(skip, srcLeft);
-            src += n;
-            srcLeft -= n;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    out.resize(used);
-    return out;
 }
 
 // A content seen as GB18030 text.

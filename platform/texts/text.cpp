@@ -1,59 +1,11 @@
 #include "texts/text.h"
 
-#include <iconv.h>
-
-#include <cerrno>
 #include <climits>
+
+#include "texts/charset.h"
 
 namespace qv {
 namespace {
-
-// A converter kept open per thread and direction: opening one costs more than most conversions.
-class Converter {
-  public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (ok())
-            iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-    [[nodiscard]] bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-    [[nodiscard]] iconv_t get() const { return cd_; }
-
-  private:
-    iconv_t cd_;
-};
-
-std::string Convert(const Converter& converter, std::string_view in) {
-    if (!converter.ok())
-        return {};
-    iconv_t cd = converter.get();
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // a fresh start after any earlier text
-    std::string out;
-    out.resize(in.size() * 2 + 16);
-    char* src = const_cast<char*>(in.data());
-    size_t srcLeft = in.size();
-    size_t used = 0;
-    while (srcLeft > 0) {
-        char* dst = out.data() + used;
-        size_t dstLeft = out.size() - used;
-        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        used = out.size() - dstLeft;
-        if (r != static_cast<size_t>(-1))
-            break;
-        if (errno == E2BIG) {
-            out.resize(out.size() * 2);
-        } else {
-            // An invalid or truncated sequence: lose that byte only and go on.
-            ++src;
-            --srcLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    out.resize(used);
-    return out;
-}
 
 bool IsAscii(std::string_view s) {
     for (unsigned char c : s) {
@@ -69,14 +21,15 @@ Text Gbk(std::string_view utf8) {
     if (IsAscii(utf8))
         return Text(utf8);
     thread_local const Converter toGbk("GB18030", "UTF-8");
-    return Convert(toGbk, utf8);
+    // An invalid or truncated sequence loses that byte only.
+    return Convert(toGbk, utf8, 1).value_or(Text());
 }
 
 std::string Utf8(std::string_view gbk) {
     if (IsAscii(gbk))
         return std::string(gbk);
     thread_local const Converter toUtf8("UTF-8", "GB18030");
-    return Convert(toUtf8, gbk);
+    return Convert(toUtf8, gbk, 1).value_or(std::string());
 }
 
 Text IntToText(long long value) {
