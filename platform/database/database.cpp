@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "database_collation.h"
+#include "texts/ascii.h"
 
 namespace qv {
 namespace {
@@ -245,21 +246,9 @@ void ReadListing(RecordSet::Impl& rs, const std::string& sql) {
     rs.count = rows;
 }
 
+// SQL names ignore ASCII case; other bytes must match exactly.
 bool SameFieldName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        // SQL names ignore ASCII case; other bytes must match exactly.
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
+    return EqualsNoCase(a, b);
 }
 
 int FindColumn(RecordSet::Impl& rs, const Text& field) {
