@@ -1,6 +1,6 @@
 // Playlists as a station's server sends them: any body, read as M3U, PLS, [Reference], ASX or an
-// HLS master playlist. What is taken is bounded and clean, and a playlist from the network leads
-// only to the network, however its entries are written.
+// HLS master playlist. What is taken is bounded and clean, and a playlist or master playlist from
+// the network leads only to the network, however its entries are written.
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -60,14 +60,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> variants = qv::HlsVariants(body);
     QV_CHECK(variants.size() <= qv::kMaxPlaylistEntries);
     for (const std::string& v : variants) CheckClean(v);
-    qv::VariantCheck check({}, std::string(base));
+    qv::VariantCheck check({}, {std::string(base), ""});
     QV_CHECK(check.next());
     const auto problem = check.read(body, base);
     bool namesItself = false;
     for (const std::string& v : variants) namesItself |= qv::ResolveEntry(base, v) == base;
     QV_CHECK(!namesItself || problem == qv::PlaylistProblem::Loop);
     size_t reads = 1;
-    while (!problem && check.next()) ++reads;
+    while (!problem) {
+        const auto next = check.next();
+        if (!next)
+            break;
+        // A remote master leads only to the network as well.
+        QV_CHECK(qv::IsNetworkAddress(next->address));
+        QV_CHECK(next->from == base);
+        ++reads;
+    }
     QV_CHECK(reads <= qv::kMaxPlaylistEntries);
     return 0;
 }

@@ -19,6 +19,14 @@ const Text& Fixed(const char* utf8) {
     return cache.emplace_back(utf8, Gbk(utf8)).second;
 }
 
+// Characters a title must not carry into the status line: controls, which the line cannot show,
+// and those that reorder the text around them (direction marks, embeddings, overrides and
+// isolates) or break it (line and paragraph separators).
+bool Invisible(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 bool Logged(const OpenLog& log, const char* what) {
     return std::any_of(log.begin(), log.end(),
                        [&](const std::string& l) { return l.find(what) != std::string::npos; });
@@ -118,10 +126,19 @@ Failure ClassifyFailure(bool formatError, const OpenLog& log) {
 }
 
 Text DecodeStreamTitle(std::string_view raw) {
-    Text t = ValidUtf8(raw) ? Gbk(raw) : Gbk(Utf8(raw));
-    t.erase(std::remove_if(t.begin(), t.end(),
-                           [](char c) { return static_cast<unsigned char>(c) < 0x20; }),
-            t.end());
+    const std::string utf8 = ValidUtf8(raw) ? std::string(raw) : Utf8(raw);
+    std::string kept;
+    for (size_t at = 0; at < utf8.size();) {
+        const Utf8Char c = Utf8CharAt(utf8, at);
+        if (c.length == 0) {
+            ++at;  // not UTF-8 after all: dropped, as Gbk() would drop it
+            continue;
+        }
+        if (!Invisible(c.codePoint))
+            kept.append(utf8, at, c.length);
+        at += c.length;
+    }
+    Text t = Gbk(kept);
     const size_t b = t.find_first_not_of(' ');
     const size_t e = t.find_last_not_of(' ');
     return b == Text::npos ? Text() : t.substr(b, e - b + 1);

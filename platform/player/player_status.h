@@ -63,7 +63,8 @@ using OpenLog = std::deque<std::string>;
 [[nodiscard]] Failure ClassifyFailure(bool formatError, const OpenLog& log);
 
 // A stream title as the engine hands it over (raw bytes; stations send UTF-8 or GBK) -> GBK,
-// without control bytes or surrounding blanks.
+// without surrounding blanks, control characters, or characters that reorder or break the line
+// it is shown in (direction marks, embeddings, overrides, isolates, line separators).
 [[nodiscard]] Text DecodeStreamTitle(std::string_view raw);
 
 }  // namespace qv

@@ -179,8 +179,17 @@ bool IsLocalAddress(std::string_view address) {
     return !address.empty() && (scheme == 0 || EqualsNoCase(address.substr(0, scheme), "file"));
 }
 
+bool CanReadPlaylist(std::string_view address) {
+    return StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://") ||
+           IsLocalAddress(address);
+}
+
+bool MayFollow(std::string_view from, std::string_view to) {
+    return !IsNetworkAddress(from) || IsNetworkAddress(to);
+}
+
 PlaylistWalk::PlaylistWalk(const std::string& link) {
-    pending_.push_back({link, 0});
+    pending_.push_back({{link, {}}, 0});
     seen_.insert(link);
 }
 
@@ -189,28 +198,27 @@ std::optional<std::string> PlaylistWalk::next() {
         return std::nullopt;
     current_ = std::move(pending_.back());
     pending_.pop_back();
-    return current_.address;
+    return current_.lead.address;
 }
 
 std::optional<PlaylistProblem> PlaylistWalk::expand(const Playlist& playlist,
                                                     std::string_view base) {
     if (current_.depth > kMaxPlaylistDepth)
         return PlaylistProblem::TooDeep;
-    const bool fromNetwork = IsNetworkAddress(base);
     std::vector<Step> taken;
     bool loop = false;
     for (const std::string& entry : playlist.entries) {
         if (taken_ >= kMaxPlaylistEntries)
             break;
         std::string address = ResolveEntry(base, entry);
-        if (fromNetwork && !IsNetworkAddress(address))
+        if (!MayFollow(base, address))
             continue;
         if (!seen_.insert(address).second) {
             loop = true;
             continue;
         }
         ++taken_;
-        taken.push_back({std::move(address), current_.depth + 1});
+        taken.push_back({{std::move(address), std::string(base)}, current_.depth + 1});
     }
     if (taken.empty())
         return loop ? PlaylistProblem::Loop : PlaylistProblem::Empty;
@@ -236,19 +244,19 @@ std::vector<std::string> HlsVariants(std::string_view text) {
     return variants;
 }
 
-VariantCheck::VariantCheck(std::set<std::string> onTheWay, const std::string& master)
+VariantCheck::VariantCheck(std::set<std::string> onTheWay, Lead master)
     : masters_(std::move(onTheWay)) {
-    pending_.push_back({master, 0});
-    queued_.insert(master);
+    queued_.insert(master.address);
+    pending_.push_back({std::move(master), 0});
 }
 
-std::optional<std::string> VariantCheck::next() {
+std::optional<Lead> VariantCheck::next() {
     if (pending_.empty() || reads_ >= kMaxPlaylistEntries)
         return std::nullopt;
     current_ = std::move(pending_.front());
     pending_.erase(pending_.begin());
     ++reads_;
-    return current_.address;
+    return current_.lead;
 }
 
 std::optional<PlaylistProblem> VariantCheck::read(std::string_view text, std::string_view base) {
@@ -257,15 +265,17 @@ std::optional<PlaylistProblem> VariantCheck::read(std::string_view text, std::st
         return std::nullopt;  // a media playlist: the engine goes no further here
     if (current_.depth >= kMaxPlaylistDepth)
         return PlaylistProblem::TooDeep;
-    masters_.insert(current_.address);
+    masters_.insert(current_.lead.address);
     masters_.emplace(base);
     for (const std::string& v : variants) {
         std::string address = ResolveEntry(base, v);
+        if (!MayFollow(base, address))
+            continue;
         if (masters_.count(address) > 0)
             return PlaylistProblem::Loop;
         // A variant named twice is read once; only a master playlist leads anywhere.
         if (queued_.insert(address).second)
-            pending_.push_back({std::move(address), current_.depth + 1});
+            pending_.push_back({{std::move(address), std::string(base)}, current_.depth + 1});
     }
     return std::nullopt;
 }

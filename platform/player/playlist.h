@@ -43,6 +43,22 @@ struct Playlist {
 // Whether an address names a local file: a path, or file://.
 [[nodiscard]] bool IsLocalAddress(std::string_view address);
 
+// Whether the player reads playlists from the address itself: http, https or a local file.
+[[nodiscard]] bool CanReadPlaylist(std::string_view address);
+
+// The one address rule, for every address the player reads or hands to the engine: one reached
+// from a network address (a playlist entry, an HLS variant, a redirection) keeps to network
+// schemes, so nothing a server sends opens a file, a device or any other local thing. One reached
+// from the user's own (the station's link, a playlist file of the user's; `from` empty for the
+// link itself) may be anything the user could name.
+[[nodiscard]] bool MayFollow(std::string_view from, std::string_view to);
+
+// An address, and the address it was reached from (empty: the station's link itself).
+struct Lead {
+    std::string address;
+    std::string from;
+};
+
 // Why a playlist added nothing to the walk.
 enum class PlaylistProblem {
     Loop,     // its entries lead back to links already on the way
@@ -59,20 +75,21 @@ class PlaylistWalk {
 
     // Moves on to the next link; nullopt when none is left.
     std::optional<std::string> next();
-    // The link that next() gave last.
-    [[nodiscard]] const std::string& current() const { return current_.address; }
+    // The link that next() gave last, and where it was reached from.
+    [[nodiscard]] const std::string& current() const { return current_.lead.address; }
+    [[nodiscard]] const Lead& currentLead() const { return current_.lead; }
     // Every link taken into the walk so far.
     [[nodiscard]] const std::set<std::string>& seen() const { return seen_; }
 
     // The current link is this playlist, read from `base` (its address after any redirection).
     // Its entries come next, except those that lead back to a link already on the way, those that
-    // a playlist from the network names off the network, and those past the bounds.
+    // the address rule refuses (MayFollow from `base`), and those past the bounds.
     [[nodiscard]] std::optional<PlaylistProblem> expand(const Playlist& playlist,
                                                         std::string_view base);
 
   private:
     struct Step {
-        std::string address;
+        Lead lead;
         int depth = 0;
     };
     std::vector<Step> pending_;  // the next link at the back
@@ -89,18 +106,19 @@ class PlaylistWalk {
 // a master playlist again: one that leads back, or on without end, it follows for ever, as fast as
 // the server answers. The player reads the same playlists beside it to stop such a load. Order of
 // use: next() names a playlist to read; read() is given its text; until next() has none left.
+// A variant that the address rule refuses is not read: the engine refuses it too.
 class VariantCheck {
   public:
     // `master`: the link the engine found to be HLS; `onTheWay`: the links that led to it.
-    VariantCheck(std::set<std::string> onTheWay, const std::string& master);
+    VariantCheck(std::set<std::string> onTheWay, Lead master);
 
-    [[nodiscard]] std::optional<std::string> next();
+    [[nodiscard]] std::optional<Lead> next();
     // The text of the playlist next() named, read from `base` (after any redirection).
     [[nodiscard]] std::optional<PlaylistProblem> read(std::string_view text, std::string_view base);
 
   private:
     struct Step {
-        std::string address;
+        Lead lead;
         int depth = 0;
     };
     std::vector<Step> pending_;  // the next playlist at the front

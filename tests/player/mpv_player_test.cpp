@@ -28,16 +28,12 @@ bool Begins(const Text& text, const char* utf8Prefix) {
 // A player whose status events are recorded, with the thread each one ran on.
 class PlayerTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        setenv("QUORVIN_RECONNECT_MS", "50", 1);
-        unsetenv("QUORVIN_STREAM_WAIT_MS");
-        MakePlayer();
-    }
+    void SetUp() override { MakePlayer(); }
 
-    // A new player, made under the environment as it stands now.
+    // A new player with the waits as they stand now.
     void MakePlayer() {
         player = nullptr;
-        player = CreateMpvPlayer();
+        player = CreateMpvPlayer(timings);
         player->onStatusChange = [this] {
             offThread |= QThread::currentThread() != QCoreApplication::instance()->thread();
             if (!seen.empty() && seen.back() == player->status())
@@ -75,10 +71,15 @@ class PlayerTest : public ::testing::Test {
     [[nodiscard]] std::string Shown() const { return Utf8(player->status()); }
     // A new player that waits `ms` for a stream's audio instead of the usual time.
     void WaitingForAudio(int ms) {
-        setenv("QUORVIN_STREAM_WAIT_MS", std::to_string(ms).c_str(), 1);
+        timings.streamWaitMs = ms;
         MakePlayer();
     }
 
+    SessionTimings timings = [] {
+        SessionTimings t;
+        t.reconnectMs = 50;
+        return t;
+    }();
     std::unique_ptr<MediaPlayer> player;
     std::vector<Text> seen;
     bool offThread = false;
@@ -193,7 +194,7 @@ TEST_F(PlayerTest, FiniteFilePlaysToItsEndWithoutReconnecting) {
 TEST_F(PlayerTest, StopDuringReconnectStaysStopped) {
     StreamServer server;
     constexpr int kPauseMs = 1000;  // before the first reconnect
-    setenv("QUORVIN_RECONNECT_MS", std::to_string(kPauseMs).c_str(), 1);
+    timings.reconnectMs = kPauseMs;
     MakePlayer();
     player->setURL(server.url("/drop2"));
     // Seen as the current status, so the reconnect it announces has not begun: stop comes first.
@@ -356,6 +357,28 @@ TEST_F(PlayerTest, RemotePlaylistsNeverOpenLocalFiles) {
     test::Pump(300);
     char events[4096];
     EXPECT_LE(::read(watch, events, sizeof events), 0) << "the local file was opened";
+    ::close(watch);
+}
+
+// An HLS master playlist from a server names its variants; those that name files of the user's
+// are neither read beside the engine nor handed to it.
+TEST_F(PlayerTest, RemoteHlsPlaylistsNeverOpenLocalFiles) {
+    const std::string folder = kit::NewFolder("canary");
+    const std::string media = folder + "/v.m3u8";
+    const std::string secret = folder + "/passwd";
+    test::WriteFile(media, "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\ntone.wav\n");
+    test::WriteFile(secret, "root:x:0:0::/root:/bin/sh\n");
+    test::WriteFile(folder + "/tone.wav", ToneWav());
+    StreamServer server({"--ref", "file://" + media, "--ref", "file://" + secret});
+    ASSERT_TRUE(server.running());
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, folder.c_str(), IN_OPEN | IN_ACCESS), 0);
+    player->setURL(server.url("/ref/hls"));
+    ASSERT_TRUE(WaitFor("无法播放：")) << Shown();
+    test::Pump(500);
+    char events[4096];
+    EXPECT_LE(::read(watch, events, sizeof events), 0) << "a local file was opened";
     ::close(watch);
 }
 

@@ -102,6 +102,22 @@ TEST(PlayerStatus, StreamTitlesInUtf8OrGbkBecomeGbk) {
     EXPECT_EQ(DecodeStreamTitle(gbk), gbk);
     EXPECT_EQ(DecodeStreamTitle("  \t Song\r\n - Artist \x01 "), "Song - Artist");
     EXPECT_EQ(DecodeStreamTitle(" \n "), "");
+    // Characters that would reorder or break the status line around the title: the direction
+    // marks, embeddings, overrides and isolates, C1 controls, line and paragraph separators.
+    const struct {
+        std::string raw;
+        std::string utf8;
+    } invisible[] = {
+        {"abc\u202Eexe.txt", "abcexe.txt"},
+        {"\u202A\u202B\u202C\u202D\u202ESong\u2066\u2067\u2068\u2069", "Song"},
+        {"\u200Eleft\u200F right\u061C", "left right"},
+        {"one\u2028two\u2029three\u0085four\u009B", "onetwothreefour"},
+        {"\u202E \u4E2D\u6587 \u202C", "\u4E2D\u6587"},
+        {"\xe2\x80\xae" + Utf8(Gbk("电台")), "电台"},
+    };
+    for (const auto& c : invisible) EXPECT_EQ(Utf8(DecodeStreamTitle(c.raw)), c.utf8) << c.raw;
+    // The same characters in a GBK title (GB18030 four-byte codes) go as well.
+    EXPECT_EQ(Utf8(DecodeStreamTitle(Gbk("abc\u202Eexe.txt"))), "abcexe.txt");
     // Bytes that are neither: nothing breaks, no control byte survives.
     const Text odd = DecodeStreamTitle(std::string("\xff\xfe\x80\x00\x1b[2J", 8));
     for (char c : odd) EXPECT_GE(static_cast<unsigned char>(c), 0x20);

@@ -333,16 +333,17 @@ TEST(VariantCheck, FindsMasterPlaylistsThatLeadBackOrOnWithoutEnd) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        VariantCheck check({"http://h/list.m3u", "http://h/0"}, "http://h/0");
+        VariantCheck check({"http://h/list.m3u", "http://h/0"},
+                           {"http://h/0", "http://h/list.m3u"});
         std::optional<PlaylistProblem> problem;
         size_t reads = 0;
         while (!problem) {
-            const std::optional<std::string> next = check.next();
+            const std::optional<Lead> next = check.next();
             if (!next)
                 break;
             ++reads;
-            const auto text = c.texts.find(*next);
-            problem = check.read(text == c.texts.end() ? "" : text->second, *next);
+            const auto text = c.texts.find(next->address);
+            problem = check.read(text == c.texts.end() ? "" : text->second, next->address);
         }
         EXPECT_EQ(problem, c.problem);
         EXPECT_EQ(reads, c.reads);
@@ -352,12 +353,60 @@ TEST(VariantCheck, FindsMasterPlaylistsThatLeadBackOrOnWithoutEnd) {
 TEST(VariantCheck, ReadsAtMostAHundredPlaylists) {
     Entries variants;
     for (int i = 0; i < 300; ++i) variants.push_back("v" + std::to_string(i));
-    VariantCheck check({}, "http://h/0");
+    VariantCheck check({}, {"http://h/0", ""});
     ASSERT_TRUE(check.next());
     ASSERT_FALSE(check.read(Master(variants), "http://h/0"));
     size_t reads = 1;
     while (check.next()) ++reads;
     EXPECT_EQ(reads, kMaxPlaylistEntries);
+}
+
+// What a server sends leads only to the network; what the user names may lead anywhere.
+TEST(AddressRule, OnlyTheUsersOwnAddressesLeadOffTheNetwork) {
+    const struct {
+        const char* from;
+        const char* to;
+        bool follows;
+    } cases[] = {
+        {"", "/home/u/radio.m3u", true},
+        {"", "file:///home/u/radio.m3u", true},
+        {"/home/u/radio.m3u", "/home/u/a.wav", true},
+        {"/home/u/radio.m3u", "http://o/s", true},
+        {"http://h/l", "http://o/s", true},
+        {"https://h/l", "mmsh://o/s", true},
+        {"http://h/l", "file:///etc/passwd", false},
+        {"http://h/l", "/etc/passwd", false},
+        {"HTTP://h/l", "fd://0", false},
+        {"mms://h/l", "av://file:/etc/passwd", false},
+        {"http://h/l", "", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MayFollow(c.from, c.to), c.follows) << c.from << " -> " << c.to;
+}
+
+// A master playlist from a server names a file of the user's among its variants: that one is not
+// read, the rest are, whichever way it is written.
+TEST(VariantCheck, ReadsNoLocalVariantOfARemoteMaster) {
+    VariantCheck check({}, {"http://h/0", ""});
+    ASSERT_TRUE(check.next());
+    ASSERT_FALSE(check.read(Master({"file:///home/u/v.m3u8", "/home/u/passwd", "a.m3u8",
+                                    "file:/etc/passwd", "http://o/b.m3u8"}),
+                            "http://h/0"));
+    Entries read;
+    while (const auto next = check.next()) {
+        EXPECT_EQ(next->from, "http://h/0");
+        read.push_back(next->address);
+    }
+    // A path, or a name without "//" after its colon, is a place on the server.
+    EXPECT_EQ(read, (Entries{"http://h/home/u/passwd", "http://h/a.m3u8",
+                             "http://h/file:/etc/passwd", "http://o/b.m3u8"}));
+    // The user's own master playlist file may name files beside it.
+    VariantCheck local({}, {"/home/u/radio/master.m3u8", ""});
+    ASSERT_TRUE(local.next());
+    ASSERT_FALSE(local.read(Master({"v.m3u8"}), "/home/u/radio/master.m3u8"));
+    const auto next = local.next();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->address, "/home/u/radio/v.m3u8");
 }
 
 }  // namespace

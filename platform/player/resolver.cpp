@@ -1,4 +1,4 @@
-#include "playlist_fetch.h"
+#include "resolver.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +9,6 @@
 #include <QUrl>
 #include <memory>
 
-#include "playlist.h"
 #include "texts/ascii.h"
 
 namespace qv {
@@ -32,11 +31,6 @@ PlaylistFetch::~PlaylistFetch() {
     cancel();
 }
 
-bool PlaylistFetch::CanRead(std::string_view address) {
-    return StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://") ||
-           IsLocalAddress(address);
-}
-
 void PlaylistFetch::cancel() {
     ++serial_;
     if (QNetworkReply* reply = reply_) {
@@ -45,13 +39,26 @@ void PlaylistFetch::cancel() {
     }
 }
 
-void PlaylistFetch::get(const std::string& address, Done done) {
+void PlaylistFetch::get(const Lead& lead, Done done) {
     cancel();
-    if (IsLocalAddress(address)) {
-        readLocal(address, std::move(done));
+    if (!MayFollow(lead.from, lead.address) || !CanReadPlaylist(lead.address)) {
+        FetchedText nothing;
+        nothing.address = lead.address;
+        answerLater(std::move(nothing), std::move(done));
+    } else if (IsLocalAddress(lead.address)) {
+        readLocal(lead.address, std::move(done));
     } else {
-        readRemote(address, std::move(done));
+        readRemote(lead.address, std::move(done));
     }
+}
+
+// The answer comes later, as a remote one does, never inside get().
+void PlaylistFetch::answerLater(FetchedText got, Done done) {
+    const int serial = serial_;
+    QTimer::singleShot(0, this, [this, serial, done = std::move(done), got = std::move(got)] {
+        if (serial == serial_)
+            done(got);
+    });
 }
 
 void PlaylistFetch::readLocal(const std::string& address, Done done) {
@@ -70,12 +77,7 @@ void PlaylistFetch::readLocal(const std::string& address, Done done) {
             CutToWholeLines(got.text);
         }
     }
-    // The answer comes later, as a remote one does, never inside get().
-    const int serial = serial_;
-    QTimer::singleShot(0, this, [this, serial, done = std::move(done), got = std::move(got)] {
-        if (serial == serial_)
-            done(got);
-    });
+    answerLater(std::move(got), std::move(done));
 }
 
 void PlaylistFetch::readRemote(const std::string& address, Done done) {
@@ -85,12 +87,25 @@ void PlaylistFetch::readRemote(const std::string& address, Done done) {
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Quorvin/1.0"));
     request.setTransferTimeout(kQuietMs);
     request.setMaximumRedirectsAllowed(kMaxRedirects);
+    // Each redirection is held against the address rule before it is followed.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     QNetworkReply* reply = net_->get(request);
     reply->setReadBufferSize(kMaxPlaylistBytes);  // Qt holds no more than this unread
     reply_ = reply;
     const int serial = serial_;
     auto got = std::make_shared<FetchedText>();
+    got->address = address;
     auto cut = std::make_shared<bool>(false);
+    QObject::connect(reply, &QNetworkReply::redirected, this, [reply, got](const QUrl& to) {
+        const std::string target = to.toString(QUrl::FullyEncoded).toStdString();
+        if (!MayFollow(got->address, target)) {
+            reply->abort();
+            return;
+        }
+        got->address = target;
+        emit reply->redirectAllowed();
+    });
     QObject::connect(reply, &QNetworkReply::readyRead, this, [reply, got, cut] {
         if (*cut)
             return;
@@ -113,11 +128,53 @@ void PlaylistFetch::readRemote(const std::string& address, Done done) {
             reply_ = nullptr;
             if (reply->error() != QNetworkReply::NoError && !*cut)
                 got->text.clear();
-            got->address = reply->url().toString(QUrl::FullyEncoded).toStdString();
             got->contentType =
                 reply->header(QNetworkRequest::ContentTypeHeader).toString().toStdString();
             done(*got);
         });
+}
+
+PlaylistResolver::PlaylistResolver(QObject* parent) : QObject(parent) {}
+
+void PlaylistResolver::read(const Lead& lead, Read done) {
+    fetch_.get(lead, [done = std::move(done)](const FetchedText& got) {
+        done(ReadPlaylist(got.text, got.address, got.contentType), got.address);
+    });
+}
+
+void PlaylistResolver::checkVariants(std::set<std::string> onTheWay, Lead master, Found done) {
+    variantFetch_.cancel();
+    variants_.emplace(std::move(onTheWay), std::move(master));
+    found_ = std::move(done);
+    readVariant();
+}
+
+void PlaylistResolver::readVariant() {
+    const std::optional<Lead> next = variants_->next();
+    if (!next)
+        return;
+    variantFetch_.get(*next, [this](const FetchedText& got) {
+        if (!variants_)
+            return;
+        if (auto problem = variants_->read(got.text, got.address)) {
+            variants_.reset();
+            if (auto found = std::move(found_))
+                found(*problem);
+            return;
+        }
+        readVariant();
+    });
+}
+
+void PlaylistResolver::endVariantCheck() {
+    variantFetch_.cancel();
+    variants_.reset();
+    found_ = nullptr;
+}
+
+void PlaylistResolver::cancel() {
+    fetch_.cancel();
+    endVariantCheck();
 }
 
 }  // namespace qv
