@@ -161,6 +161,35 @@ TEST_F(Settings, ClosingWritesTheFiveKeysAndKeepsEveryOtherLine) {
     EXPECT_EQ(Read("电台", "名称"), "");
 }
 
+// Some older editors end lines with a lone CR, as Windows reads them too: the stored place,
+// volume and station come back, and closing replaces the values in place, lone CRs kept, with
+// no second section.
+TEST_F(Settings, ALoneCrFileIsReadLineByLineAndRewrittenInPlace) {
+    auto file = [](const std::string& left, const std::string& top, const std::string& volume,
+                   const std::string& name, const std::string& link) {
+        return Gbk("; 旧编辑器\r[窗口位置]\r左边=" + left + "\r顶边 = " + top +
+                   "\r[音量]\r音量值=" + volume + "\r[电台]\r名称=" + name + "\r链接=" + link +
+                   "\r[其他]\r键=值\r");
+    };
+    WriteFile(Ini(), file("120", "-40", "35", ">>> 台", "http://127.0.0.1/a"));
+    RestoreWindowPosition();
+    RestoreVolume();
+    RestoreLastStation();
+    EXPECT_EQ(f().窗口->left(), 120);
+    EXPECT_EQ(f().窗口->top(), -40);
+    EXPECT_EQ(f().多功能条1->position(), 35);
+    EXPECT_EQ(f().透明标签_名称->caption(), Gbk(">>> 台"));
+    EXPECT_EQ(player->log().urls.back(), "http://127.0.0.1/a");
+
+    f().窗口->setLeft(130);
+    f().窗口->setTop(60);
+    f().多功能条1->setPosition(20);
+    f().透明标签_名称->setCaption(Gbk(">>> 新台"));
+    player->setURL(Gbk("http://127.0.0.1/b"));
+    OnMainWindowClosing();
+    EXPECT_EQ(ReadFile(Ini()), file("130", "60", "20", ">>> 新台", "http://127.0.0.1/b"));
+}
+
 TEST_F(Shell, TheTrayToggleFollowsTheMinimisedFlagAlone) {
     Window& w = *f().窗口;
     OnTrayIconEvent(2);
