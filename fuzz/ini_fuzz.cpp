@@ -1,6 +1,6 @@
 // The settings file's byte layer: any content, names and value, in any encoding the file may
-// have. What is read, written and read again is the same; a write touches one line and keeps every
-// other byte and every other value.
+// have, with any line ends (CR LF, LF, lone CR). What is read, written and read again is the same;
+// a write touches one line and keeps every other byte and every other value.
 // Input: a section, a key, a value, a second section and key, each ended by a backslash and one
 // more byte ("\\" stands for a backslash), then the file's content.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -55,10 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto read = FindValue(content, section, key);
     QV_CHECK(!read || storable);
     if (read) {
-        // A value read and written back reads the same, and a second write changes nothing. (A
-        // lone CR inside a line is read as part of the value, and such a value is never written.)
+        // Every line end ends a value, so a value read can always be written back; it reads the
+        // same, and a second write changes nothing.
+        QV_CHECK(IsStorableValue(*read));
         const auto back = SetValue(content, section, key, *read);
-        QV_CHECK(back || unicode || !IsStorableValue(*read));
+        QV_CHECK(back || unicode);
         if (back) {
             QV_CHECK(FindValue(*back, section, key) == read);
             QV_CHECK(SetValue(*back, section, key, *read) == back);
@@ -79,8 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  FindValue(out, otherSection, otherKey));
     }
 
-    // The bytes the write replaced lie within one line: every other line is kept as it was. (In
-    // UTF-16 a line end is two bytes, and other characters hold the byte 0x0A.)
+    // The bytes the write replaced lie within one line, line end excluded: every other line and
+    // every line end is kept as it was. (In UTF-16 a line end is two bytes, and other characters
+    // hold the bytes 0x0A and 0x0D.)
     if (content.substr(0, 2) == "\xFF\xFE" || content.substr(0, 2) == "\xFE\xFF")
         return 0;
     const size_t common = std::min(content.size(), out.size());
@@ -92,6 +94,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ++tail;
     }
     const std::string removed = content.substr(head, content.size() - head - tail);
-    QV_CHECK(removed.find('\n') == std::string::npos);
+    QV_CHECK(removed.find_first_of("\r\n") == std::string::npos);
     return 0;
 }

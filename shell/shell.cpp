@@ -63,20 +63,24 @@ void RestoreLastStation() {
     f.播放器1->setURL(ReadIniValue(SettingsPath(), kStationSection, kLinkKey, kDefaultLink));
 }
 
+// The values reach the file together, in one replacement: another copy of the program closing
+// at the same moment leaves its whole state or this one's, never a mix.
 void OnMainWindowClosing() {
     MainForm& f = Form();
     Window& w = *f.窗口;
+    IniEditBatch settings(SettingsPath());
     const int screenW = ScreenWidth();
     if (w.left() < screenW - 100 && w.left() + w.width() > 100) {
-        WriteIniValue(SettingsPath(), kPositionSection, kLeftKey, IntToText(w.left()));
+        settings.Set(kPositionSection, kLeftKey, IntToText(w.left()));
     }
     const int screenH = ScreenHeight();
     if (w.top() < screenH - 100 && w.top() + w.height() > 100) {
-        WriteIniValue(SettingsPath(), kPositionSection, kTopKey, IntToText(w.top()));
+        settings.Set(kPositionSection, kTopKey, IntToText(w.top()));
     }
-    WriteIniValue(SettingsPath(), kVolumeSection, kVolumeKey, IntToText(f.多功能条1->position()));
-    WriteIniValue(SettingsPath(), kStationSection, kNameKey, f.透明标签_名称->caption());
-    WriteIniValue(SettingsPath(), kStationSection, kLinkKey, f.播放器1->URL());
+    settings.Set(kVolumeSection, kVolumeKey, IntToText(f.多功能条1->position()));
+    settings.Set(kStationSection, kNameKey, f.透明标签_名称->caption());
+    settings.Set(kStationSection, kLinkKey, f.播放器1->URL());
+    settings.Apply();
 }
 
 void ShowNotificationIcon() {

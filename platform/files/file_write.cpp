@@ -7,10 +7,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "fd.h"
+#include "write_lock.h"
 
 namespace qv {
 namespace {
@@ -118,7 +121,25 @@ mode_t ModeFor(const std::string& path) {
     return 0666 & ~mask;
 }
 
+// The folder, opened to be locked; -1 when it cannot be opened.
+int OpenToLock(const Place& place) {
+    return ::open(FolderName(place), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+}
+
 }  // namespace
+
+// Polled rather than blocking, to bound the wait; a writer holds the lock for a few
+// milliseconds.
+WriteLock::WriteLock(const std::string& path) : folder_(OpenToLock(PlaceOf(path))) {
+    if (folder_.get() < 0)
+        return;
+    const auto until = std::chrono::steady_clock::now() + kWriteLockWait;
+    while (::flock(folder_.get(), LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= until)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
 
 void RemoveLeftTemporaries(const std::string& path) {
     RemoveLeftTemporariesAt(PlaceOf(path));

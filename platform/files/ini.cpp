@@ -14,6 +14,7 @@
 #include "fd.h"
 #include "files/file_write.h"
 #include "ini_format.h"
+#include "write_lock.h"
 
 namespace qv {
 namespace {
@@ -96,14 +97,20 @@ Text ReadIniValue(const Text& path, const Text& section, const Text& key, const 
     return std::move(*value);
 }
 
-bool WriteIniValue(const Text& path, const Text& section, const Text& key, const Text& value) {
-    if (!ini::IsStorableSection(section) || !ini::IsStorableKey(key))
+IniEditBatch::IniEditBatch(Text path) : path_(std::move(path)) {}
+
+void IniEditBatch::Set(Text section, Text key, Text value) {
+    values_.push_back({std::move(section), std::move(key), std::move(value)});
+}
+
+bool IniEditBatch::Apply() const {
+    if (path_.empty() || path_.back() == '/')
         return false;
-    if (path.empty() || path.back() == '/')
-        return false;
-    const std::optional<std::string> target = WriteTarget(path);
+    const std::optional<std::string> target = WriteTarget(path_);
     if (!target)
         return false;
+    // From the read to the replacement: another writer's batch lands before it or after it.
+    const WriteLock lock(*target);
     // Here, not only in the replacement: a write that changes nothing or is refused clears them
     // as well.
     RemoveLeftTemporaries(*target);
@@ -115,12 +122,25 @@ bool WriteIniValue(const Text& path, const Text& section, const Text& key, const
     // attribute pins it: it stays as it is. (The bit, not access(): root may write anything.)
     if (old.outcome == Outcome::kRead && (old.mode & S_IWUSR) == 0)
         return false;
-    const std::optional<std::string> updated = ini::SetValue(old.bytes, section, key, value);
-    if (!updated)
-        return false;
-    if (old.outcome == Outcome::kRead && *updated == old.bytes)
-        return true;
-    return ReplaceFileAtomically(*target, *updated);
+    std::string content = old.bytes;
+    bool allStored = true;
+    for (const Value& v : values_) {
+        std::optional<std::string> updated = ini::SetValue(content, v.section, v.key, v.value);
+        if (updated)
+            content = std::move(*updated);
+        else
+            allStored = false;
+    }
+    // Also a missing file that nothing was stored in: it is not created.
+    if (content == old.bytes)
+        return allStored;
+    return ReplaceFileAtomically(*target, content) && allStored;
+}
+
+bool WriteIniValue(const Text& path, const Text& section, const Text& key, const Text& value) {
+    IniEditBatch batch(path);
+    batch.Set(section, key, value);
+    return batch.Apply();
 }
 
 }  // namespace qv

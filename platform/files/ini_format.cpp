@@ -76,12 +76,23 @@ size_t BomLength(std::string_view content) {
     return content.starts_with("\x84\x31\x95\x33") ? 4 : 0;
 }
 
+bool IsLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+
+// The length of the line end at `at`: 2 for CR LF, 1 for a lone CR or LF, 0 at the end.
+size_t LineEndLength(std::string_view content, size_t at) {
+    if (at >= content.size())
+        return 0;
+    return content[at] == '\r' && at + 1 < content.size() && content[at + 1] == '\n' ? 2 : 1;
+}
+
 enum class Kind { kOther, kSection, kKey };
 
 // One line of the content; offsets are into the whole content.
 struct Line {
     size_t begin = 0;
-    size_t end = 0;   // end of the text, before CR LF, LF or a final CR
+    size_t end = 0;   // end of the text, before its line end (CR LF, LF or a lone CR)
     size_t next = 0;  // start of the next line
     Kind kind = Kind::kOther;
     std::string_view name;  // section or key name
@@ -120,7 +131,8 @@ void Classify(std::string_view content, Line& line) {
     line.valueEnd = line.begin + ve;
 }
 
-// Walks the lines of a content one by one.
+// Walks the lines of a content one by one. A lone CR ends a line, as Windows reads it: some older
+// editors end every line so.
 class LineReader final {
   public:
     explicit LineReader(std::string_view content) : content_(content), pos_(BomLength(content)) {}
@@ -130,11 +142,9 @@ class LineReader final {
             return false;
         line = Line{};
         line.begin = pos_;
-        const size_t lf = content_.find('\n', pos_);
-        line.end = lf == std::string_view::npos ? content_.size() : lf;
-        line.next = lf == std::string_view::npos ? content_.size() : lf + 1;
-        if (line.end > line.begin && content_[line.end - 1] == '\r')
-            --line.end;
+        const size_t eol = content_.find_first_of("\r\n", pos_);
+        line.end = eol == std::string_view::npos ? content_.size() : eol;
+        line.next = line.end + LineEndLength(content_, line.end);
         Classify(content_, line);
         pos_ = line.next;
         return true;
@@ -263,12 +273,13 @@ Body Decode(std::string_view content) {
     return body;
 }
 
-// A file that already has line ends keeps its kind; a file without any gets Windows' CRLF.
+// A file that already has line ends keeps the kind its first line has; a file without any gets
+// Windows' CRLF.
 std::string_view LineEndOf(std::string_view content) {
-    const size_t lf = content.find('\n');
-    if (lf != std::string_view::npos && (lf == 0 || content[lf - 1] != '\r'))
-        return "\n";
-    return "\r\n";
+    const size_t eol = content.find_first_of("\r\n");
+    if (eol == std::string_view::npos)
+        return "\r\n";
+    return content.substr(eol, LineEndLength(content, eol));
 }
 
 // The value set in GB18030 text.
@@ -290,9 +301,8 @@ std::string Edit(std::string_view content, std::string_view section, std::string
     const size_t insertAt = at.sectionFound ? at.insertAt : content.size();
     out.append(content.substr(0, insertAt));
     // The line before the new one may be the last of the content, without a line end.
-    if (insertAt > BomLength(content) && content[insertAt - 1] != '\n') {
-        out.append(content[insertAt - 1] == '\r' ? "\n" : eol);
-    }
+    if (insertAt > BomLength(content) && !IsLineEnd(content[insertAt - 1]))
+        out.append(eol);
     if (!at.sectionFound) {
         out += '[';
         out.append(section);

@@ -10,9 +10,10 @@
 //
 // Lines: "[section]", "key=value", blank lines and ";" or "#" comments; anything else is kept and
 // ignored. Blanks (space, tab) around names and "=" and at line ends do not count. ASCII letters
-// in names match without regard to case. LF or CRLF line ends. Only the first section of a name
-// counts, and in it the first key of a name, as GetPrivateProfileString does; keys before the
-// first section belong to none.
+// in names match without regard to case. A line ends at CR LF, LF or a lone CR, as Windows reads
+// it (some older editors end lines with a lone CR), so a name or a value never holds a CR or an
+// LF. Only the first section of a name counts, and in it the first key of a name, as
+// GetPrivateProfileString does; keys before the first section belong to none.
 //
 // Values read as Windows reads them: one pair of matching quotes (" or ') around the value is
 // dropped and what lies between them is taken literally, backslashes included. A value is written
@@ -38,9 +39,10 @@ namespace qv::ini {
 // `content` with one value created or replaced and every other byte kept; nullopt when the
 // section, key or value cannot be stored, or when the content is a Unicode file that would not
 // convert back byte for byte (a broken sequence) or the value has no place in its encoding (bytes
-// that are not GB18030). An existing key line keeps its name and spacing; a new key goes after the
-// last key line of its section; a new section goes at the end. New lines take the content's line
-// end: LF when its first line ends so, else CRLF, as in a new file.
+// that are not GB18030). An existing key line keeps its name, its spacing and its line end; a new
+// key goes after the last key line of its section; a new section goes at the end. New lines end
+// as the content's first line does (CR LF, LF or a lone CR); in a content without a line end,
+// and in a new file, with CR LF.
 [[nodiscard]] std::optional<std::string> SetValue(std::string_view content,
                                                   std::string_view section, std::string_view key,
                                                   std::string_view value);

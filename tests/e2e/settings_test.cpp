@@ -171,6 +171,29 @@ TEST_F(SettingsTest, PositionOffTheScreenIsNotStored) {
     }
 }
 
+// Some older editors end lines with a lone CR. Such a file comes back as Windows reads it, line
+// by line, and closing replaces the moved window's place in it: the lone CRs stay, and no second
+// section follows.
+TEST_F(SettingsTest, LoneCrFileComesBackAndIsRewrittenInPlace) {
+    Program p(display(), server);
+    WriteCatalogue(p, server, kStations);
+    const std::string link = server.url("/radio/5");
+    auto settings = [&](const std::string& left, const std::string& top) {
+        return Gbk("[窗口位置]\r左边=" + left + "\r顶边=" + top +
+                   "\r[音量]\r音量值=20\r[电台]\r名称=>>> 珠江经济台\r链接=" + link + "\r");
+    };
+    test::WriteFile(p.settingsFile(), settings("300", "120"));
+    ASSERT_TRUE(p.start());
+    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ExpectAt(p, 300, 120);
+    EXPECT_EQ(server.waitForNext(0, 20000), "GET /radio/5");
+    display().parkPointer();
+    EXPECT_EQ(p.waitForLook(ShowsVolume(20, 2)), "");
+    ASSERT_TRUE(p.move(310, 130));
+    EXPECT_EQ(p.close(), 0);
+    EXPECT_EQ(test::ReadFile(p.settingsFile()), settings("310", "130"));
+}
+
 // The settings live in the program's own folder whatever its name: a backslash is an ordinary
 // character of a name on Linux, and a name need not be valid UTF-8.
 TEST_F(SettingsTest, SettingsLiveBesideTheProgramWhateverItsFolderIsNamed) {

@@ -1,4 +1,7 @@
 // Settings in pz.ini, the notification-area toggle, the window buttons, web links, exit.
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <QGuiApplication>
 #include <QTreeWidget>
 #include <filesystem>
@@ -159,6 +162,103 @@ TEST_F(Settings, ClosingWritesTheFiveKeysAndKeepsEveryOtherLine) {
     f().透明标签_名称->setCaption(Text());
     OnMainWindowClosing();
     EXPECT_EQ(Read("电台", "名称"), "");
+}
+
+// Counts the times a file in a folder is replaced (renamed into place) while it lives.
+class Replacements final {
+  public:
+    Replacements(const std::string& folder, std::string name)
+        : fd_(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK)), name_(std::move(name)) {
+        // IN_MOVED_FROM too, for the temporary's name between two IN_MOVED_TO: the kernel folds
+        // an event into an unread one just like it.
+        ok_ =
+            fd_ >= 0 && ::inotify_add_watch(fd_, folder.c_str(), IN_MOVED_FROM | IN_MOVED_TO) >= 0;
+    }
+    Replacements(const Replacements&) = delete;
+    Replacements& operator=(const Replacements&) = delete;
+    ~Replacements() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    [[nodiscard]] bool ok() const { return ok_; }
+    // The replacements since the last call.
+    int Take() {
+        int n = 0;
+        alignas(inotify_event) char events[4096];
+        ssize_t got = 0;
+        while ((got = ::read(fd_, events, sizeof events)) > 0) {
+            for (ssize_t at = 0; at < got;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+                if ((e->mask & IN_MOVED_TO) != 0 && e->len > 0 && name_ == e->name)
+                    ++n;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            }
+        }
+        return n;
+    }
+
+  private:
+    int fd_;
+    std::string name_;
+    bool ok_ = false;
+};
+
+// Another copy of the program may close at the same moment: the closing sequence's values reach
+// the file in one replacement, so that the file holds one copy's whole state (two copies at
+// once: tests/ini/ini_batch_test.cpp). A close that changes nothing leaves the file alone.
+TEST_F(Settings, ClosingReplacesTheFileOnceAndNotAtAllWhenNothingChanged) {
+    Replacements replaced(programFolder, "pz.ini");
+    ASSERT_TRUE(replaced.ok());
+    f().窗口->setLeft(120);
+    f().窗口->setTop(80);
+    f().多功能条1->setPosition(30);
+    f().透明标签_名称->setCaption(Gbk(">>> 台"));
+    player->setURL(Gbk("http://127.0.0.1/x"));
+    OnMainWindowClosing();
+    EXPECT_EQ(replaced.Take(), 1);
+    EXPECT_EQ(Read("窗口位置", "左边"), "120");
+    EXPECT_EQ(Read("电台", "链接"), "http://127.0.0.1/x");
+
+    const std::string before = ReadFile(Ini());
+    OnMainWindowClosing();
+    EXPECT_EQ(replaced.Take(), 0);
+    EXPECT_EQ(ReadFile(Ini()), before);
+
+    f().多功能条1->setPosition(31);
+    player->setURL(Gbk("http://127.0.0.1/y"));
+    OnMainWindowClosing();
+    EXPECT_EQ(replaced.Take(), 1);
+    EXPECT_EQ(Read("音量", "音量值"), "31");
+    EXPECT_EQ(Read("电台", "链接"), "http://127.0.0.1/y");
+}
+
+// Some older editors end lines with a lone CR, as Windows reads them too: the stored place,
+// volume and station come back, and closing replaces the values in place, lone CRs kept, with
+// no second section.
+TEST_F(Settings, ALoneCrFileIsReadLineByLineAndRewrittenInPlace) {
+    auto file = [](const std::string& left, const std::string& top, const std::string& volume,
+                   const std::string& name, const std::string& link) {
+        return Gbk("; 旧编辑器\r[窗口位置]\r左边=" + left + "\r顶边 = " + top +
+                   "\r[音量]\r音量值=" + volume + "\r[电台]\r名称=" + name + "\r链接=" + link +
+                   "\r[其他]\r键=值\r");
+    };
+    WriteFile(Ini(), file("120", "-40", "35", ">>> 台", "http://127.0.0.1/a"));
+    RestoreWindowPosition();
+    RestoreVolume();
+    RestoreLastStation();
+    EXPECT_EQ(f().窗口->left(), 120);
+    EXPECT_EQ(f().窗口->top(), -40);
+    EXPECT_EQ(f().多功能条1->position(), 35);
+    EXPECT_EQ(f().透明标签_名称->caption(), Gbk(">>> 台"));
+    EXPECT_EQ(player->log().urls.back(), "http://127.0.0.1/a");
+
+    f().窗口->setLeft(130);
+    f().窗口->setTop(60);
+    f().多功能条1->setPosition(20);
+    f().透明标签_名称->setCaption(Gbk(">>> 新台"));
+    player->setURL(Gbk("http://127.0.0.1/b"));
+    OnMainWindowClosing();
+    EXPECT_EQ(ReadFile(Ini()), file("130", "60", "20", ">>> 新台", "http://127.0.0.1/b"));
 }
 
 TEST_F(Shell, TheTrayToggleFollowsTheMinimisedFlagAlone) {

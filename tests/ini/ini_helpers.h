@@ -77,11 +77,11 @@ inline mode_t ModeOf(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
-// Holds an exclusive lock on a file, as a writer of a running instance does on its temporary.
+// Holds an exclusive lock on a file, as a writer of a running instance does on its temporary, or
+// on a folder, as a writer of a settings file does on the file's folder.
 class HeldLock final {
   public:
-    explicit HeldLock(const std::string& path)
-        : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {}
+    explicit HeldLock(const std::string& path) : fd_(Open(path)) {}
     HeldLock(const HeldLock&) = delete;
     HeldLock& operator=(const HeldLock&) = delete;
     ~HeldLock() { Release(); }
@@ -93,6 +93,13 @@ class HeldLock final {
     }
 
   private:
+    static int Open(const std::string& path) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    }
+
     int fd_;
 };
 

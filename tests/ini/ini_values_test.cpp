@@ -292,8 +292,15 @@ TEST(IniValues, LineEndsOfTheFileAreKept) {
         {"\xEF\xBB\xBF[a]\nk=1\n[b]", "a", "k2", "\xEF\xBB\xBF[a]\nk=1\nk2=v\n[b]"},
         {"[a]\r\nk=1", "a", "k2", "[a]\r\nk=1\r\nk2=v\r\n"},
         {"[a]\r\nk=1", "a", "k", "[a]\r\nk=v"},
-        {"[a]\nk=1\r", "b", "k", "[a]\nk=1\r\n[b]\nk=v\n"},
+        {"[a]\nk=1\r", "b", "k", "[a]\nk=1\r[b]\nk=v\n"},  // a final CR ends its line
         {"[a]\n\n\n; end\n", "a", "k", "[a]\nk=v\n\n\n; end\n"},
+        // Lone CRs, as some older editors end lines.
+        {"\r", "s", "k", "\r[s]\rk=v\r"},
+        {"[a]\rk=1\r", "a", "k", "[a]\rk=v\r"},
+        {"[a]\rk=1\r[b]\rx=2\r", "a", "k2", "[a]\rk=1\rk2=v\r[b]\rx=2\r"},
+        {"[a]\rk=1", "b", "k", "[a]\rk=1\r[b]\rk=v\r"},
+        {"[a]\r\nk=1\rx=2\n", "a", "x", "[a]\r\nk=1\rx=v\n"},
+        {"[a]\r\nk=1\rx=2\n", "a", "y", "[a]\r\nk=1\rx=2\ny=v\r\n"},
     };
     for (const Case& c : cases) {
         IniFile file("ends");
@@ -302,6 +309,34 @@ TEST(IniValues, LineEndsOfTheFileAreKept) {
         EXPECT_EQ(file.Bytes(), c.after) << c.before;
         EXPECT_EQ(file.Read(c.section, c.key), "v") << c.before;
     }
+}
+
+// Some older editors end lines with a lone CR, and Windows reads such a file line by line. The
+// file is the one of Wine's conformance tests for the profile calls, which pass on Windows.
+TEST(IniValues, LoneCrEndsALineAsOnWindows) {
+    IniFile file("lone-cr");
+    file.SetBytes("[section1]\rname1=val1\rname2=\"val2\"\rname3\rname4=a\r[section2]\r");
+    const FileState before = StateOf(file.path());
+    struct Case {
+        const char* section;
+        const char* key;
+        std::string value;
+    };
+    const Case cases[] = {
+        {"section1", "name4", "a"},      {"section1", "name2", "val2"},
+        {"section1", "NaMe1", "val1"},   {"section1", "name3", kMissing},
+        {"section2", "name4", kMissing},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(file.Read(c.section, c.key), c.value) << c.section << "/" << c.key;
+    }
+    EXPECT_EQ(StateOf(file.path()), before);
+
+    // Written in place, and new lines end as the file's own do.
+    ASSERT_TRUE(file.Write("section1", "NAME2", "v2"));
+    ASSERT_TRUE(file.Write("section2", "new", "n"));
+    EXPECT_EQ(file.Bytes(),
+              "[section1]\rname1=val1\rname2=v2\rname3\rname4=a\r[section2]\rnew=n\r");
 }
 
 TEST(IniValues, NamesMatchIgnoringCaseOfAsciiLettersOnly) {
