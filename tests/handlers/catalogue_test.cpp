@@ -161,24 +161,34 @@ TEST_F(Catalogue, AProvinceClickColoursItsLabelAndNarrowsTheListByName) {
         ADD_FAILURE() << "no label " << province;
         return 0;
     };
-    int beijing = click("北京");
+    // After each click exactly the clicked label shows the chosen colour, every other one the
+    // template's.
+    auto expectOnlyChosen = [&](int chosen) {
+        for (int n = 1; n <= static_cast<int>(G().provinceList->size()); ++n) {
+            EXPECT_EQ(Province(n)->textColour(), n == chosen ? 0x00E03058u : 0x00006FDDu)
+                << "label " << n << " after a click on label " << chosen;
+        }
+    };
+    const int beijing = click("北京");
     EXPECT_EQ(ListedNames(), (std::vector<Text>{Gbk("京甲"), Gbk("京乙")}));
     EXPECT_EQ(f().透明标签2->caption(), Gbk("共 2 个电台"));
-    for (int n = 1; n <= static_cast<int>(G().provinceList->size()); ++n) {
-        EXPECT_EQ(Province(n)->textColour(), n == beijing ? 0x00E03058u : 0x00006FDDu);
-    }
-    // Clicking again lists the same rows; exactly one label keeps the chosen colour.
+    expectOnlyChosen(beijing);
+    // Clicking again lists the same rows.
     click("北京");
     EXPECT_EQ(ListedNames().size(), 2u);
-    int mongolia = click("内蒙古");
+    expectOnlyChosen(beijing);
+    // 内蒙古 is the last label of the grid.
+    const int mongolia = click("内蒙古");
+    EXPECT_EQ(mongolia, static_cast<int>(G().provinceList->size()));
     EXPECT_EQ(ListedNames(), (std::vector<Text>{Gbk("蒙台")}));
-    EXPECT_EQ(Province(beijing)->textColour(), 0x00006FDDu);
-    EXPECT_EQ(Province(mongolia)->textColour(), 0x00E03058u);
-    // A quote mark stays part of the pattern.
-    click("O'Brien");
-    EXPECT_EQ(ListedNames(), (std::vector<Text>{Gbk("引号台")}));
-    click("50%");
+    expectOnlyChosen(mongolia);
+    // A percent sign and a quote mark stay part of the pattern. 50% is the first label.
+    const int percent = click("50%");
+    EXPECT_EQ(percent, 1);
     EXPECT_EQ(ListedNames(), (std::vector<Text>{Gbk("百分台")}));
+    expectOnlyChosen(percent);
+    expectOnlyChosen(click("O'Brien"));
+    EXPECT_EQ(ListedNames(), (std::vector<Text>{Gbk("引号台")}));
     EXPECT_EQ(G().provinceList->size(), 5u);
 }
 
