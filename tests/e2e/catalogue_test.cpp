@@ -4,6 +4,7 @@
 
 #include "tests/e2e/harness.h"
 #include "tests/e2e/pixels.h"
+#include "texts/text.h"
 
 namespace qv::e2e {
 namespace {
@@ -28,9 +29,9 @@ TEST_F(CatalogueTest, AShellMadeCatalogueListsInGbkOrder) {
     }
     const kit::RunResult made = kit::Run({"sqlite3", "-bail", p.file("mmsDT.dll"), sql});
     ASSERT_EQ(made.code, 0) << made.out;
-    WriteSettings(p, "[电台]\n名称=>>> 起始台\n链接=" + server.url("/radio/0") + "\n");
-    ASSERT_TRUE(p.start());
-    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ASSERT_TRUE(p.launch(
+        {.stations = std::nullopt,
+         .settings = Gbk("[电台]\n名称=>>> 起始台\n链接=" + server.url("/radio/0") + "\n")}));
     ASSERT_EQ(server.waitForNext(0, 20000), "GET /radio/0");
     display().parkPointer();
 

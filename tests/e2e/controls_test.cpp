@@ -5,11 +5,18 @@
 #include "tests/e2e/harness.h"
 #include "tests/e2e/pixels.h"
 #include "tests/support/support.h"
+#include "texts/text.h"
 
 namespace qv::e2e {
 namespace {
 
 using ControlsTest = E2eTest;
+
+// Every test starts on the first station, 北京音乐广播.
+Launch OnTheFirstStation(const kit::StreamServer& server) {
+    return {.settings =
+                Gbk("[电台]\n名称=>>> 北京音乐广播\n链接=" + server.url("/radio/1") + "\n")};
+}
 
 // Clicks, then returns the first request the server logs after the click.
 std::string RequestAfter(const kit::StreamServer& server, const std::function<void()>& click) {
@@ -43,10 +50,7 @@ std::function<std::string(const QImage&)> Narrowed(int chosen, size_t rows) {
 
 TEST_F(ControlsTest, ProvinceNarrowsTheListAndRowsAndButtonsTune) {
     Program p(display(), server);
-    WriteCatalogue(p, server, kStations);
-    WriteSettings(p, "[电台]\n名称=>>> 北京音乐广播\n链接=" + server.url("/radio/1") + "\n");
-    ASSERT_TRUE(p.start());
-    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ASSERT_TRUE(p.launch(OnTheFirstStation(server)));
     ASSERT_EQ(server.waitForNext(0, 20000), "GET /radio/1");
     display().parkPointer();
 
@@ -99,10 +103,7 @@ TEST_F(ControlsTest, ProvinceNarrowsTheListAndRowsAndButtonsTune) {
 // Ctrl+click on the row that plays keeps it chosen: it plays again, and closing stores it.
 TEST_F(ControlsTest, CtrlClickOnThePlayingRowKeepsTheStation) {
     Program p(display(), server);
-    WriteCatalogue(p, server, kStations);
-    WriteSettings(p, "[电台]\n名称=>>> 北京音乐广播\n链接=" + server.url("/radio/1") + "\n");
-    ASSERT_TRUE(p.start());
-    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ASSERT_TRUE(p.launch(OnTheFirstStation(server)));
     ASSERT_EQ(server.waitForNext(0, 20000), "GET /radio/1");
     display().parkPointer();
     std::vector<int> rows;
@@ -134,11 +135,8 @@ class TrayTest : public E2eTest {
 
 TEST_F(TrayTest, IconTogglesTheWindowAndTheButtonMinimises) {
     Program p(display(), server);
-    WriteCatalogue(p, server, kStations);
-    WriteSettings(p, "[电台]\n名称=>>> 北京音乐广播\n链接=" + server.url("/radio/1") + "\n");
-    ASSERT_TRUE(p.start());
-    const std::string window = p.waitForWindow();
-    ASSERT_FALSE(window.empty()) << p.log();
+    ASSERT_TRUE(p.launch(OnTheFirstStation(server)));
+    const std::string window = p.window();
     std::string icon;
     ASSERT_TRUE(kit::Poll([&] { return !(icon = p.trayIcon()).empty(); }, 20000))
         << "no notification-area icon";

@@ -219,6 +219,28 @@ bool Program::start(const std::vector<std::string>& env) {
                          .log = folder_ + "/program.log"});
 }
 
+::testing::AssertionResult Program::launch(const Launch& launch) {
+    if (launch.stations) {
+        std::vector<kit::Row> rows;
+        for (const Station& s : *launch.stations)
+            rows.push_back({s.name, s.province, server_.url(s.path)});
+        const std::string error = kit::WriteCatalogue(file("mmsDT.dll"), rows);
+        if (!error.empty())
+            return ::testing::AssertionFailure() << "no catalogue: " << error;
+    }
+    if (launch.settings)
+        test::WriteFile(settingsFile(), *launch.settings);
+    return relaunch(launch.env);
+}
+
+::testing::AssertionResult Program::relaunch(const std::vector<std::string>& env) {
+    if (!start(env))
+        return ::testing::AssertionFailure() << "the program did not start: " << log();
+    if (waitForWindow().empty())
+        return ::testing::AssertionFailure() << "no main window came up: " << log();
+    return ::testing::AssertionSuccess();
+}
+
 std::vector<std::string> Program::visibleWindows() const {
     const std::string tray = trayIcon();
     std::vector<std::string> out;
@@ -363,17 +385,6 @@ std::optional<int> Program::close() {
 
 std::optional<int> Program::waitForExit(int timeoutMs) {
     return child_.waitForExit(timeoutMs);
-}
-
-void WriteCatalogue(const Program& program, const kit::StreamServer& server,
-                    const std::vector<Station>& stations) {
-    std::vector<kit::Row> rows;
-    for (const Station& s : stations) rows.push_back({s.name, s.province, server.url(s.path)});
-    ASSERT_EQ(kit::WriteCatalogue(program.file("mmsDT.dll"), rows), "");
-}
-
-void WriteSettings(const Program& program, const std::string& utf8) {
-    test::WriteFile(program.settingsFile(), Gbk(utf8));
 }
 
 std::optional<std::string> IniValue(const std::string& bytes, const std::string& section,

@@ -67,6 +67,33 @@ class Display final {
 // One display per kind for the whole test process, started on first use.
 const Display& SharedDisplay(bool windowManager = false);
 
+// A station of a test catalogue; its link is the stream server's `path`.
+struct Station {
+    std::string name;      // UTF-8
+    std::string province;  // UTF-8
+    std::string path;
+};
+
+// The catalogue most tests use: four provinces in the grid (北京, 广东, 广东珠海, 上海, in GBK
+// order), 广东's two neighbours sharing its text, and names whose GBK order differs from their
+// Unicode order. Rows are stored in this order.
+inline const std::vector<Station> kStations = {
+    {"北京音乐广播", "北京", "/radio/1"}, {"羊城交通广播", "广东", "/radio/3"},
+    {"珠江经济台", "广东", "/radio/5"},   {"上海故事广播", "上海", "/radio/6"},
+    {"广东新闻广播", "广东", "/radio/4"}, {"北京交通广播", "北京", "/radio/2"},
+    {"珠海电台", "广东珠海", "/radio/7"},
+};
+
+// What the program's folder gets before the program starts.
+struct Launch {
+    // mmsDT.dll's rows, in this order; nullopt leaves the folder's own (none, or the test's).
+    std::optional<std::vector<Station>> stations = kStations;
+    // pz.ini's bytes as stored (GBK); nullopt leaves the folder's own.
+    std::optional<std::string> settings = std::nullopt;
+    // KEY=VALUE entries added to the program's environment.
+    std::vector<std::string> env = {};
+};
+
 // A copy of the built program in a new folder of its own, with HOME and the XDG folders inside.
 // It joins the stream server's network namespace when the server has one. With `realName`, the
 // folder's own name is those bytes (any bytes but '/'); file() and the working folder reach it
@@ -78,11 +105,18 @@ class Program final {
     [[nodiscard]] std::string file(const std::string& name) const { return folder_ + "/" + name; }
     [[nodiscard]] std::string settingsFile() const { return file("pz.ini"); }
 
-    // env: KEY=VALUE entries added to the program's environment.
+    // Writes the catalogue and pz.ini of `launch` into the folder, starts the program and
+    // waits for its main window; a failure says what went wrong, with the program's log.
+    [[nodiscard]] ::testing::AssertionResult launch(const Launch& launch = {});
+    // Starts the program again in its folder as it stands, and waits for its main window.
+    [[nodiscard]] ::testing::AssertionResult relaunch(const std::vector<std::string>& env = {});
+    // Only starts it (env: KEY=VALUE entries added to its environment).
     bool start(const std::vector<std::string>& env = {});
     // The main window's id once a 346 x 507 window of the process is mapped; empty after
     // timeoutMs or when the process ended.
     std::string waitForWindow(int timeoutMs = 20000);
+    // The main window's id as waitForWindow found it.
+    [[nodiscard]] const std::string& window() const { return window_; }
     // The mapped windows of the process, other than the notification-area icon.
     [[nodiscard]] std::vector<std::string> visibleWindows() const;
     // The notification-area icon's window (the process's small window named after its tip).
@@ -118,35 +152,12 @@ class Program final {
     kit::Child child_;
 };
 
-// A station of a test catalogue; its link is the stream server's `path`.
-struct Station {
-    std::string name;      // UTF-8
-    std::string province;  // UTF-8
-    std::string path;
-};
-// Writes mmsDT.dll into the program's folder, with the rows in this order.
-void WriteCatalogue(const Program& program, const kit::StreamServer& server,
-                    const std::vector<Station>& stations);
-
-// Writes the program's pz.ini from UTF-8 text, stored in GBK.
-void WriteSettings(const Program& program, const std::string& utf8);
-
 // The value of a key in INI bytes (GBK), in UTF-8; nullopt when the section or key is missing.
 // A plain reader of its own: section lines "[name]", then "key=value" lines, blanks around key
 // and value ignored, CR LF or LF line ends.
 [[nodiscard]] std::optional<std::string> IniValue(const std::string& bytes,
                                                   const std::string& section,
                                                   const std::string& key);
-
-// The catalogue most tests use: four provinces in the grid (北京, 广东, 广东珠海, 上海, in GBK
-// order), 广东's two neighbours sharing its text, and names whose GBK order differs from their
-// Unicode order. Rows are stored in this order.
-inline const std::vector<Station> kStations = {
-    {"北京音乐广播", "北京", "/radio/1"}, {"羊城交通广播", "广东", "/radio/3"},
-    {"珠江经济台", "广东", "/radio/5"},   {"上海故事广播", "上海", "/radio/6"},
-    {"广东新闻广播", "广东", "/radio/4"}, {"北京交通广播", "北京", "/radio/2"},
-    {"珠海电台", "广东珠海", "/radio/7"},
-};
 
 // The program's default station link and name.
 inline constexpr const char* kDefaultLink = "mms://alive.rbc.cn/fm876";

@@ -5,6 +5,7 @@
 #include "art/artwork.h"
 #include "tests/e2e/harness.h"
 #include "tests/e2e/pixels.h"
+#include "texts/text.h"
 
 namespace qv::e2e {
 namespace {
@@ -92,11 +93,9 @@ std::string CheckLook(const QImage& shot) {
 
 TEST_F(LookTest, ShapedWindowWithEveryControlInPlace) {
     Program p(display(), server);
-    WriteCatalogue(p, server, kStations);
-    WriteSettings(p, "[音量]\n音量值=60\n[电台]\n名称=>>> 羊城交通广播\n链接=" +
-                         server.url("/radio/3") + "\n");
-    ASSERT_TRUE(p.start());
-    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ASSERT_TRUE(
+        p.launch({.settings = Gbk("[音量]\n音量值=60\n[电台]\n名称=>>> 羊城交通广播\n链接=" +
+                                  server.url("/radio/3") + "\n")}));
     display().parkPointer();
     const auto g = p.geometry();
     ASSERT_TRUE(g);

@@ -8,6 +8,7 @@
 #include "tests/e2e/harness.h"
 #include "tests/e2e/pixels.h"
 #include "tests/support/support.h"
+#include "texts/text.h"
 
 namespace qv::e2e {
 namespace {
@@ -27,10 +28,10 @@ void ExpectStored(const Program& p, const Stored& want) {
     EXPECT_EQ(IniValue(ini, "电台", "链接"), want.link);
 }
 
+// pz.ini's bytes holding these values.
 std::string Settings(const Stored& s) {
-    return "[窗口位置]\r\n左边=" + s.left + "\r\n顶边=" + s.top +
-           "\r\n[音量]\r\n音量值=" + s.volume + "\r\n[电台]\r\n名称=" + s.name +
-           "\r\n链接=" + s.link + "\r\n";
+    return Gbk("[窗口位置]\r\n左边=" + s.left + "\r\n顶边=" + s.top + "\r\n[音量]\r\n音量值=" +
+               s.volume + "\r\n[电台]\r\n名称=" + s.name + "\r\n链接=" + s.link + "\r\n");
 }
 
 // The mute button's speaker and the volume knob for a volume.
@@ -77,9 +78,7 @@ TEST_F(SettingsTest, FirstStartUsesTheDefaultsAndClosingWritesThem) {
     if (!server.isolated())
         GTEST_SKIP() << kNoIsolation;
     Program p(display(), server);
-    WriteCatalogue(p, server, kStations);
-    ASSERT_TRUE(p.start(DefaultLinkEnvironment(server)));
-    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ASSERT_TRUE(p.launch({.env = DefaultLinkEnvironment(server)}));
     ExpectAt(p, 50, 50);
     const std::string first = server.waitForNext(0, 20000);
     EXPECT_TRUE(AsksForDefaultLink(first)) << "first request: " << first;
@@ -92,11 +91,8 @@ TEST_F(SettingsTest, FirstStartUsesTheDefaultsAndClosingWritesThem) {
 
 TEST_F(SettingsTest, StoredWindowVolumeAndStationComeBackAndStay) {
     Program p(display(), server);
-    WriteCatalogue(p, server, kStations);
     const Stored stored{"300", "120", "20", ">>> 珠江经济台", server.url("/radio/5")};
-    WriteSettings(p, Settings(stored));
-    ASSERT_TRUE(p.start());
-    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ASSERT_TRUE(p.launch({.settings = Settings(stored)}));
     ExpectAt(p, 300, 120);
     // Nothing is clicked: the stored link plays by itself.
     EXPECT_EQ(server.waitForNext(0, 20000), "GET /radio/5");
@@ -110,11 +106,8 @@ TEST_F(SettingsTest, StoredWindowVolumeAndStationComeBackAndStay) {
 
 TEST_F(SettingsTest, MutedVolumeIsStoredAndComesBack) {
     Program p(display(), server);
-    WriteCatalogue(p, server, kStations);
     const Stored stored{"60", "40", "70", ">>> 北京音乐广播", server.url("/radio/1")};
-    WriteSettings(p, Settings(stored));
-    ASSERT_TRUE(p.start());
-    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ASSERT_TRUE(p.launch({.settings = Settings(stored)}));
     display().parkPointer();
     ASSERT_EQ(p.waitForLook(ShowsVolume(70, 1)), "");
 
@@ -124,8 +117,7 @@ TEST_F(SettingsTest, MutedVolumeIsStoredAndComesBack) {
     EXPECT_EQ(p.close(), 0);
     ExpectStored(p, {"60", "40", "0", stored.name, stored.link});
 
-    ASSERT_TRUE(p.start());
-    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ASSERT_TRUE(p.relaunch());
     display().parkPointer();
     EXPECT_EQ(p.waitForLook(ShowsVolume(0, 4)), "");
 }
@@ -151,11 +143,9 @@ TEST_F(SettingsTest, PositionOffTheScreenIsNotStored) {
                                      std::to_string(c.moveTo->second) + ")"
                                : std::string()));
         Program p(display(), server);
-        WriteCatalogue(p, server, kStations);
-        WriteSettings(p, Settings({std::to_string(c.storedLeft), std::to_string(c.storedTop), "50",
-                                   ">>> 上海故事广播", server.url("/radio/6")}));
-        ASSERT_TRUE(p.start());
-        ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+        ASSERT_TRUE(p.launch(
+            {.settings = Settings({std::to_string(c.storedLeft), std::to_string(c.storedTop), "50",
+                                   ">>> 上海故事广播", server.url("/radio/6")})}));
         ExpectAt(p, c.storedLeft, c.storedTop);
         if (c.moveTo) {
             ASSERT_TRUE(p.move(c.moveTo->first, c.moveTo->second));
@@ -165,8 +155,7 @@ TEST_F(SettingsTest, PositionOffTheScreenIsNotStored) {
         EXPECT_EQ(IniValue(ini, "窗口位置", "左边"), std::to_string(c.wantLeft));
         EXPECT_EQ(IniValue(ini, "窗口位置", "顶边"), std::to_string(c.wantTop));
 
-        ASSERT_TRUE(p.start());
-        ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+        ASSERT_TRUE(p.relaunch());
         ExpectAt(p, c.wantLeft, c.wantTop);
     }
 }
@@ -176,15 +165,12 @@ TEST_F(SettingsTest, PositionOffTheScreenIsNotStored) {
 // section follows.
 TEST_F(SettingsTest, LoneCrFileComesBackAndIsRewrittenInPlace) {
     Program p(display(), server);
-    WriteCatalogue(p, server, kStations);
     const std::string link = server.url("/radio/5");
     auto settings = [&](const std::string& left, const std::string& top) {
         return Gbk("[窗口位置]\r左边=" + left + "\r顶边=" + top +
                    "\r[音量]\r音量值=20\r[电台]\r名称=>>> 珠江经济台\r链接=" + link + "\r");
     };
-    test::WriteFile(p.settingsFile(), settings("300", "120"));
-    ASSERT_TRUE(p.start());
-    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ASSERT_TRUE(p.launch({.settings = settings("300", "120")}));
     ExpectAt(p, 300, 120);
     EXPECT_EQ(server.waitForNext(0, 20000), "GET /radio/5");
     display().parkPointer();
@@ -208,11 +194,8 @@ TEST_F(SettingsTest, SettingsLiveBesideTheProgramWhateverItsFolderIsNamed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Program p(display(), server, c.name);
-        WriteCatalogue(p, server, kStations);
         const Stored stored{"300", "120", "20", ">>> 珠江经济台", server.url("/radio/5")};
-        WriteSettings(p, Settings(stored));
-        ASSERT_TRUE(p.start());
-        ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+        ASSERT_TRUE(p.launch({.settings = Settings(stored)}));
         ExpectAt(p, 300, 120);
         ASSERT_TRUE(p.move(310, 130));
         EXPECT_EQ(p.close(), 0);
@@ -235,11 +218,9 @@ TEST_F(SettingsTest, PlaceWhollyOffTheScreenGivesWayToTheDefinedPlace) {
     for (const auto& c : cases) {
         SCOPED_TRACE("stored (" + std::to_string(c.left) + ", " + std::to_string(c.top) + ")");
         Program p(display(), server);
-        WriteCatalogue(p, server, kStations);
-        WriteSettings(p, Settings({std::to_string(c.left), std::to_string(c.top), "50",
-                                   ">>> 上海故事广播", server.url("/radio/6")}));
-        ASSERT_TRUE(p.start());
-        ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+        ASSERT_TRUE(
+            p.launch({.settings = Settings({std::to_string(c.left), std::to_string(c.top), "50",
+                                            ">>> 上海故事广播", server.url("/radio/6")})}));
         ExpectAt(p, c.x, c.y);
         if (c.x != 50)
             continue;
@@ -254,13 +235,11 @@ TEST_F(SettingsTest, PlaceWhollyOffTheScreenGivesWayToTheDefinedPlace) {
 // and read its place, unless the user names a platform: Qt is not left to try Wayland first.
 TEST_F(SettingsTest, UnderAWaylandSessionThePlaceStillComesBack) {
     Program p(display(), server);
-    WriteCatalogue(p, server, kStations);
     const Stored stored{"300", "120", "20", ">>> 珠江经济台", server.url("/radio/5")};
-    WriteSettings(p, Settings(stored));
     // An empty QT_QPA_PLATFORM is no choice; no compositor listens on this socket.
-    ASSERT_TRUE(p.start(
-        {"QT_QPA_PLATFORM=", "XDG_SESSION_TYPE=wayland", "WAYLAND_DISPLAY=quorvin-no-compositor"}));
-    ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+    ASSERT_TRUE(p.launch({.settings = Settings(stored),
+                          .env = {"QT_QPA_PLATFORM=", "XDG_SESSION_TYPE=wayland",
+                                  "WAYLAND_DISPLAY=quorvin-no-compositor"}}));
     ExpectAt(p, 300, 120);
     ASSERT_TRUE(p.move(420, 160));
     EXPECT_EQ(p.close(), 0);
@@ -272,7 +251,7 @@ TEST_F(SettingsTest, MissingCatalogueShowsTheMessageAndEndsCleanly) {
     Program p(display(), server);
     const std::string ini =
         Settings({"200", "150", "30", ">>> 北京音乐广播", server.url("/radio/1")});
-    WriteSettings(p, ini);
+    test::WriteFile(p.settingsFile(), ini);
     const std::string before = test::ReadFile(p.settingsFile());
     ASSERT_TRUE(p.start());
 
@@ -346,7 +325,7 @@ TEST_F(SettingsTest, DamagedSettingsFileStartsAndIsRepairedAtClosing) {
         // Far past any integer: not a volume. The bar keeps the 50 it is defined with, and as
         // no volume was set the mute button has no speaker yet.
         {"a volume of 99999999999",
-         Gbk(Settings({"140", "60", "99999999999", ">>> 上海故事广播", link6})),
+         Settings({"140", "60", "99999999999", ">>> 上海故事广播", link6}),
          {140, 60, 50, -1},
          {"140", "60", "50", ">>> 上海故事广播", link6}},
     };
@@ -358,12 +337,10 @@ TEST_F(SettingsTest, DamagedSettingsFileStartsAndIsRepairedAtClosing) {
             continue;
         }
         Program p(display(), server);
-        WriteCatalogue(p, server, kStations);
-        test::WriteFile(p.settingsFile(), c.bytes);
         const size_t from = server.requests().size();
-        ASSERT_TRUE(
-            p.start(defaultLink ? DefaultLinkEnvironment(server) : std::vector<std::string>{}));
-        ASSERT_FALSE(p.waitForWindow().empty()) << p.log();
+        ASSERT_TRUE(p.launch(
+            {.settings = c.bytes,
+             .env = defaultLink ? DefaultLinkEnvironment(server) : std::vector<std::string>{}}));
         ExpectAt(p, c.seen.x, c.seen.y);
         const std::string request = server.waitForNext(from, 20000);
         if (defaultLink) {
