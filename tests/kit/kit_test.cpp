@@ -1,15 +1,18 @@
 // The kit's own promises that the tests and benchmarks lean on: environment changes in order,
-// output kept apart from errors, failures told apart, and the server's log read back.
+// output kept apart from errors, failures told apart, the server's log read back, and the
+// server's stream titles as asked.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "kit/catalogue.h"
 #include "kit/process.h"
@@ -134,6 +137,111 @@ TEST(Kit, TheServersLogReadsAsRequestLinesWithOrWithoutTimes) {
         } else {
             EXPECT_EQ(at, -1);
         }
+    }
+}
+
+// Up to n bytes from fd: fewer if it closes or stalls.
+std::string Take(int fd, size_t n) {
+    std::string out(n, '\0');
+    size_t got = 0;
+    for (ssize_t r; got < n && (r = ::recv(fd, out.data() + got, n - got, 0)) > 0;)
+        got += static_cast<size_t>(r);
+    out.resize(got);
+    return out;
+}
+
+// The start of a stream's answer: its head, then `blocks` metadata intervals of the body with
+// the metadata taken out (their texts without the padding), or `bytes` of a body without it.
+struct Answer {
+    std::string head;
+    std::string body;
+    std::vector<std::string> texts;
+};
+
+Answer Read(int port, bool askIcy, size_t metaint, size_t blocks, size_t bytes = 0) {
+    Answer a;
+    const int fd = Connect(port);
+    if (fd < 0)
+        return a;
+    const timeval wait{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    const std::string request =
+        std::string("GET /icy HTTP/1.0\r\n") + (askIcy ? "Icy-MetaData: 1\r\n" : "") + "\r\n";
+    if (::write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+        while (a.head.find("\r\n\r\n") == std::string::npos && a.head.size() < 4096) {
+            const std::string c = Take(fd, 1);
+            if (c.empty())
+                break;
+            a.head += c;
+        }
+        a.body = Take(fd, bytes);
+        for (size_t i = 0; i < blocks; ++i) {
+            a.body += Take(fd, metaint);
+            const std::string length = Take(fd, 1);
+            if (length.empty())
+                break;
+            std::string text = Take(fd, static_cast<unsigned char>(length[0]) * 16u);
+            text.erase(std::find(text.begin(), text.end(), '\0'), text.end());
+            a.texts.push_back(text);
+        }
+    }
+    ::close(fd);
+    return a;
+}
+
+// The head start (8 s of audio, 16 blocks of 8000 bytes) comes at once, so the titles of its
+// blocks show without waiting.
+TEST(Kit, TheServersTitlesChangeAndWaitAsAsked) {
+    const auto titles = [](std::vector<std::string> texts) {
+        for (std::string& t : texts) t = t.empty() ? t : "StreamTitle='" + t + "';";
+        return texts;
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> blocks;
+    } cases[] = {
+        {{"--icy-title", "T"}, titles(std::vector<std::string>(16, "T"))},
+        // Block n follows n * 0.5 s of audio (less the WAV header).
+        {{"--icy-title", "T", "--icy-title-every", "2"},
+         titles({"T 0", "T 0", "T 0", "T 0", "T 1", "T 1", "T 1", "T 1", "T 2", "T 2", "T 2", "T 2",
+                 "T 3", "T 3", "T 3", "T 3"})},
+        {{"--icy-title", "T", "--icy-title-every", "2", "--icy-changes-only"},
+         titles({"T 0", "", "", "", "T 1", "", "", "", "T 2", "", "", "", "T 3", "", "", ""})},
+        {{"--icy-title", "T", "--icy-title-every", "2", "--icy-changes-only",
+          "--icy-first-title-after", "3"},
+         titles({"", "", "", "T 0", "T 1", "", "", "", "T 2", "", "", "", "T 3", "", "", ""})},
+        {{"--icy-title", "T", "--icy-first-title-after", "14"},
+         titles({"", "", "", "", "", "", "", "", "", "", "", "", "", "", "T", "T"})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        StreamServer server(c.args);
+        ASSERT_TRUE(server.running());
+        const Answer a = Read(server.port(), true, 8000, 16);
+        EXPECT_NE(a.head.find("\r\nicy-metaint: 8000\r\n"), std::string::npos) << a.head;
+        EXPECT_EQ(a.texts, c.blocks);
+    }
+    for (const char* wrong : {"0", "-1", "x"}) {
+        StreamServer server({"--icy-title", "T", "--icy-title-every", wrong});
+        EXPECT_FALSE(server.running()) << wrong;
+    }
+}
+
+// A declared interval goes out as written, and the body is the tone a client without metadata
+// gets.
+TEST(Kit, TheServerDeclaresAnyIntervalAndSendsNoMetadata) {
+    for (const char* declared : {"-5", "0", "abc"}) {
+        SCOPED_TRACE(declared);
+        StreamServer server({"--icy-metaint-header", declared, "--icy-title", "T"});
+        ASSERT_TRUE(server.running());
+        const Answer asked = Read(server.port(), true, 0, 0, 40000);
+        const Answer plain = Read(server.port(), false, 0, 0, 40000);
+        EXPECT_NE(asked.head.find(std::string("\r\nicy-metaint: ") + declared + "\r\n"),
+                  std::string::npos)
+            << asked.head;
+        EXPECT_EQ(plain.head.find("icy-"), std::string::npos) << plain.head;
+        ASSERT_EQ(asked.body.size(), 40000u);
+        EXPECT_TRUE(asked.body == plain.body);
     }
 }
 

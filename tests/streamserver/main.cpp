@@ -1,8 +1,10 @@
 // qv-streamserver: a loopback HTTP radio station for tests.
 //
 //   qv-streamserver --port N --log FILE [--icy-title TEXT] [--icy-charset gbk|utf8]
-//                   [--icy-metaint BYTES] [--files DIR] [--ref URL]... [--times]
-//                   [--paced-rate BYTES] [--live-window N]
+//                   [--icy-metaint BYTES] [--icy-title-every SECONDS] [--icy-changes-only]
+//                   [--icy-first-title-after BLOCKS] [--icy-metaint-header TEXT]
+//                   [--files DIR] [--ref URL]... [--times] [--paced-rate BYTES]
+//                   [--live-window N]
 //
 // Binds 127.0.0.1:N (0 picks a free port), prints "PORT <n>" on stdout once listening, and
 // appends "<METHOD> <path>" to FILE for every request (one line each, flushed), so a test can
@@ -14,7 +16,20 @@
 //                   real time after an 8 s head start (so probing the stream is quick); with
 //                   --icy-title and a client sending "Icy-MetaData: 1", ICY metadata every
 //                   --icy-metaint bytes (default 8000), the title sent in --icy-charset (default
-//                   utf8; the argument is UTF-8)
+//                   utf8; the argument is UTF-8) in every metadata block, or as asked:
+//                     --icy-title-every S  the title is "TEXT N", N = 0, 1, 2... counting the
+//                                          whole S-second stretches of audio before the block
+//                                          (S may have a fraction): it changes every S s played
+//                     --icy-changes-only   a title goes only into the first block after it
+//                                          changed; the others are empty (length 0), as
+//                                          Icecast and Shoutcast send them
+//                     --icy-first-title-after B  the first B blocks are empty (no title known
+//                                          yet); the first title is in block B+1
+//                   The head start's blocks reach a player while it opens the stream: a title
+//                   meant to arrive during play lies beyond its 128000 bytes (with metaint
+//                   16000, B of 8 or more). With --icy-metaint-header TEXT (no --icy-title
+//                   needed), a client asking for metadata is told "icy-metaint: TEXT" as written
+//                   (e.g. "-5"), and the body is the tone alone, without metadata
 //   /stall...       as a stream for two seconds, then a byte every two seconds (never enough
 //                   to play on)
 //   /drop...        about one second of audio, then the connection closes
@@ -73,6 +88,10 @@ struct Options {
     std::string log;
     std::string icyTitle;  // already in the charset to send
     int metaint = 8000;
+    double icyTitleEvery = 0;  // seconds of audio; 0 keeps one title
+    bool icyChangesOnly = false;
+    int icyFirstTitleAfter = 0;     // empty blocks before the first title
+    std::string icyMetaintHeader;   // a declared interval, with no metadata sent
     std::string files;              // the folder /files/NAME serves
     std::vector<std::string> refs;  // the entries of /ref/KIND
     bool times = false;
@@ -85,6 +104,7 @@ int g_logFd = -1;
 
 constexpr int kRate = 8000;
 constexpr int kBytesPerSecond = kRate * 2;
+constexpr size_t kWavHeaderBytes = 44;
 
 std::string ToGbk(const std::string& utf8) {
     iconv_t cd = iconv_open("GB18030", "UTF-8");
@@ -151,6 +171,7 @@ class AudioWriter {
             if (!SendAll(fd_, bytes.data() + pos, n))
                 return false;
             pos += n;
+            sent_ += n;
             sinceMeta_ += n;
             if (icy_ && sinceMeta_ == static_cast<size_t>(g_opt.metaint)) {
                 sinceMeta_ = 0;
@@ -173,8 +194,20 @@ class AudioWriter {
     }
 
   private:
-    static std::string MetaBlock() {
-        std::string text = "StreamTitle='" + g_opt.icyTitle + "';";
+    // The block due now, after sent_ bytes of the body.
+    std::string MetaBlock() {
+        if (++blocks_ <= g_opt.icyFirstTitleAfter)
+            return std::string(1, '\0');
+        std::string title = g_opt.icyTitle;
+        if (g_opt.icyTitleEvery > 0) {
+            const double audio =
+                static_cast<double>(sent_ - std::min(sent_, kWavHeaderBytes)) / kBytesPerSecond;
+            title += " " + std::to_string(static_cast<int64_t>(audio / g_opt.icyTitleEvery));
+        }
+        if (g_opt.icyChangesOnly && title == lastTitle_)
+            return std::string(1, '\0');
+        lastTitle_ = title;
+        std::string text = "StreamTitle='" + title + "';";
         size_t blocks = (text.size() + 15) / 16;
         if (blocks > 255)
             blocks = 255;
@@ -185,6 +218,9 @@ class AudioWriter {
     int fd_;
     bool icy_;
     size_t sinceMeta_ = 0;
+    size_t sent_ = 0;  // body bytes, metadata aside
+    int blocks_ = 0;   // metadata blocks so far
+    std::string lastTitle_;
     int64_t sample_ = 0;
 };
 
@@ -215,11 +251,13 @@ void TrickleUntilClose(int fd) {
 }
 
 void ServeStream(int fd, const std::string& path, bool wantsIcy) {
-    const bool icy = wantsIcy && !g_opt.icyTitle.empty();
+    const bool declared = wantsIcy && !g_opt.icyMetaintHeader.empty();
+    const bool icy = wantsIcy && !declared && !g_opt.icyTitle.empty();
     std::string head = "HTTP/1.0 200 OK\r\nContent-Type: audio/wav\r\nCache-Control: no-cache\r\n";
-    if (icy)
-        head +=
-            "icy-name: qv test station\r\nicy-metaint: " + std::to_string(g_opt.metaint) + "\r\n";
+    if (icy || declared) {
+        head += "icy-name: qv test station\r\nicy-metaint: " +
+                (declared ? g_opt.icyMetaintHeader : std::to_string(g_opt.metaint)) + "\r\n";
+    }
     head += "Connection: close\r\n\r\n";
     if (!SendAll(fd, head))
         return;
@@ -599,7 +637,9 @@ void Serve(int fd) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: qv-streamserver --port N --log FILE [--icy-title TEXT] "
-                 "[--icy-charset gbk|utf8] [--icy-metaint BYTES] [--files DIR] [--ref URL]... "
+                 "[--icy-charset gbk|utf8] [--icy-metaint BYTES] [--icy-title-every SECONDS] "
+                 "[--icy-changes-only] [--icy-first-title-after BLOCKS] "
+                 "[--icy-metaint-header TEXT] [--files DIR] [--ref URL]... "
                  "[--times] [--paced-rate BYTES] [--live-window N]\n");
     return 2;
 }
@@ -613,6 +653,10 @@ int main(int argc, char** argv) {
         std::string a = argv[i];
         if (a == "--times") {
             g_opt.times = true;
+            continue;
+        }
+        if (a == "--icy-changes-only") {
+            g_opt.icyChangesOnly = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -636,6 +680,18 @@ int main(int argc, char** argv) {
             g_opt.liveWindow = std::atoi(v.c_str());
         } else if (a == "--icy-metaint") {
             g_opt.metaint = std::atoi(v.c_str());
+        } else if (a == "--icy-title-every") {
+            g_opt.icyTitleEvery = std::atof(v.c_str());
+            if (!(g_opt.icyTitleEvery > 0))
+                return Usage();
+        } else if (a == "--icy-first-title-after") {
+            g_opt.icyFirstTitleAfter = std::atoi(v.c_str());
+            if (g_opt.icyFirstTitleAfter < 0)
+                return Usage();
+        } else if (a == "--icy-metaint-header") {
+            g_opt.icyMetaintHeader = v;
+            if (v.find_first_of("\r\n") != std::string::npos)
+                return Usage();
         } else {
             return Usage();
         }
