@@ -52,8 +52,12 @@ MpvHandle MakeEngine() {
         {"network-timeout", "10"},
         // mpv would follow playlists itself, without bound; the player reads them (playlist.h).
         {"demuxer", "lavf"},
-        // A radio never seeks back: keep no played audio, or memory grows for as long as it plays.
-        {"demuxer-max-back-bytes", "0"},
+        // A radio never seeks back, but the stream's titles are timed to the audio the demuxer
+        // still holds behind the decoder: with none held, each change is dropped before it is
+        // heard. A small, fixed back buffer keeps them (a few seconds even at 1.4 Mbit/s) and
+        // memory flat; lent the unused forward buffer, it would grow to that buffer's size.
+        {"demuxer-max-back-bytes", "1MiB"},
+        {"demuxer-donate-buffer", "no"},
         {"user-agent", "Quorvin/1.0"},
         {"audio-client-name", "quorvin"},
         {"ao", ao && *ao ? ao : nullptr},

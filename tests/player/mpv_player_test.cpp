@@ -220,6 +220,44 @@ TEST_F(PlayerTest, StreamTitleInGbkOrUtf8) {
     }
 }
 
+// A station's title changes as its programme goes on; each change reaches the status as its
+// audio plays. Stations send a title once, in the first metadata block after it changed. (The
+// server's first 8 s come at once, so the changes come every 8 s, as they arrive during play.)
+TEST_F(PlayerTest, StreamTitlesFollowTheStream) {
+    StreamServer server({"--icy-title", "Song", "--icy-title-every", "8", "--icy-changes-only"});
+    ASSERT_TRUE(server.running());
+    player->setURL(server.url("/icy"));
+    size_t from = 0;
+    for (const char* title : {"正在播放：Song 0", "正在播放：Song 1", "正在播放：Song 2"}) {
+        ASSERT_TRUE(Reached(title, from, 15000)) << title << " never came; " << Shown();
+        from = FirstSeen(title, from);
+    }
+}
+
+// Many stations send their first title only some way into the stream, at an interval of 16000
+// bytes: until it comes the link shows, then the title.
+TEST_F(PlayerTest, AFirstTitleThatComesLateStillShows) {
+    StreamServer server(
+        {"--icy-title", "Song", "--icy-metaint", "16000", "--icy-first-title-after", "9"});
+    ASSERT_TRUE(server.running());
+    const std::string link = server.url("/icy");
+    player->setURL(link);
+    ASSERT_TRUE(Reached(("正在播放：" + link).c_str())) << Shown();
+    EXPECT_TRUE(WaitFor("正在播放：Song", 20000)) << Shown();
+}
+
+// A server that declares a metadata interval no stream has still plays, and shows its true bit
+// rate.
+TEST_F(PlayerTest, AnIntervalNoStreamHasStillPlays) {
+    StreamServer server({"--icy-metaint-header", "-5"});
+    ASSERT_TRUE(server.running());
+    player->setURL(server.url("/icy"));
+    ASSERT_TRUE(WaitFor("正在播放")) << Shown();
+    EXPECT_TRUE(
+        WaitUntil([&] { return Shown().find("（128 kbps）") != std::string::npos; }, kWaitMs))
+        << Shown();
+}
+
 TEST_F(PlayerTest, PlaylistsLeadToTheirStream) {
     StreamServer server;
     for (const char* kind : {"pls", "m3u", "asx"}) {
