@@ -7,7 +7,6 @@
 #include <QWidget>
 #include <cstdio>
 #include <exception>
-#include <set>
 
 #include "qt_drawing.h"
 #include "qt_pictures.h"
@@ -75,22 +74,8 @@ QFont MakeFont(const FontSpec* spec) {
     return f;
 }
 
-std::set<const Control*>& LiveControls() {
-    static std::set<const Control*> live;
-    return live;
-}
-
-Control::Control(std::string name, Window* window) : name_(std::move(name)), window_(window) {
-    LiveControls().insert(this);
-}
-Control::~Control() {
-    LiveControls().erase(this);
-}
-
-Control* ControlFromHandle(std::uintptr_t handle) {
-    auto* c = reinterpret_cast<const Control*>(handle);
-    return LiveControls().count(c) ? const_cast<Control*>(c) : nullptr;
-}
+Control::Control(std::string name, Window* window) : name_(std::move(name)), window_(window) {}
+Control::~Control() = default;
 
 int Control::left() const {
     return widget() ? widget()->x() : 0;

@@ -1,6 +1,10 @@
 #include "widgets/list_view.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+#include <QFile>
 #include <QHeaderView>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QStyleOptionHeader>
@@ -30,6 +34,22 @@ class Header final : public QHeaderView {
         return style()->sizeFromContents(QStyle::CT_HeaderSection, &opt, QSize(), this);
     }
 };
+
+// Read through a descriptor: a Qt file name could not name a file whose path is text in no
+// encoding.
+QPixmap ReadPicture(const std::filesystem::path& file) {
+    if (file.empty())
+        return {};
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return {};
+    QFile in;
+    if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
+    return QPixmap::fromImage(QImageReader(&in).read());
+}
 
 }  // namespace
 
@@ -131,17 +151,17 @@ Text ListView::cellText(int row, int column) const {
     return it ? FromQString(it->text(column)) : Text();
 }
 
-void ListView::setTextBackgroundNone(bool none) {
-    textBackgroundNone_ = none;
+void ListView::setTransparentTextBackground(bool transparent) {
+    transparentText_ = transparent;
     QPalette pal = view_->palette();
     pal.setColor(QPalette::Highlight, QColor(0xC4, 0xE1, 0xFF));
     pal.setColor(QPalette::HighlightedText, pal.color(QPalette::Text));
     view_->setPalette(pal);
 }
 
-void ListView::setTiledBackground(const std::string& file) {
+void ListView::setTiledBackground(const std::filesystem::path& file) {
     backgroundFile_ = file;
-    QPixmap tile(QString::fromStdString(file));
+    const QPixmap tile = ReadPicture(file);
     QPalette pal = view_->palette();
     if (tile.isNull()) {
         pal.setBrush(QPalette::Base, QColor(Qt::white));
@@ -204,31 +224,6 @@ void SelectListRow(ListView& list, int row) {
         t->setCurrentItem(nullptr);
     }
     t->viewport()->update();
-}
-
-WindowHandle ControlWindowHandle(const Control& control) {
-    return reinterpret_cast<WindowHandle>(&control);
-}
-
-long SendMessageA(WindowHandle handle, std::uint32_t message, std::uintptr_t,
-                  std::uint32_t colour) {
-    auto* list = dynamic_cast<ListView*>(ControlFromHandle(handle));
-    if (!list || message != LVM_SETTEXTBKCOLOR)
-        return 0;
-    list->setTextBackgroundNone(colour == CLR_NONE);
-    return 1;
-}
-
-long SendMessageA(WindowHandle handle, std::uint32_t message, std::uintptr_t, LVBKIMAGEA* record) {
-    auto* list = dynamic_cast<ListView*>(ControlFromHandle(handle));
-    if (!list || message != LVM_SETBKIMAGEA || !record)
-        return 0;
-    // The list copies what it needs now: the caller frees the record when this returns.
-    const std::string file = (record->ulFlags & LVBKIF_SOURCE_URL) && record->pszImage
-                                 ? Utf8(record->pszImage)
-                                 : std::string();
-    list->setTiledBackground(file);
-    return 1;
 }
 
 }  // namespace qv

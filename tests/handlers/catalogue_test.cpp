@@ -19,7 +19,7 @@ namespace {
 using Catalogue = MainWindowTest;
 
 std::string TempTem() {
-    return Utf8(SystemFolderPath(11)) + "temp.tem";
+    return CacheFolder() / "temp.tem";
 }
 
 TransparentLabel* Province(int n) {
@@ -128,7 +128,7 @@ TEST_F(Catalogue, EveryFillSetsTheBackgroundAndRewritesTheFileOnlyWhenItDiffers)
             const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
             ASSERT_EQ(::utimensat(AT_FDCWD, TempTem().c_str(), old, 0), 0);
         }
-        list.setTextBackgroundNone(false);
+        list.setTransparentTextBackground(false);
         list.setTiledBackground({});
         Province(1)->raise(Event::Click);
         EXPECT_EQ(ReadFile(TempTem()), picture);

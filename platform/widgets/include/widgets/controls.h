@@ -3,7 +3,6 @@
 // window_definition.h) and raise their events one at a time on the UI thread. An event runs its
 // bound routine synchronously, also when a property write raises it: the write returns after
 // the routine has run.
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -98,9 +97,6 @@ class Control {
     Window* window_;
     std::map<Event, Routine> routines_;
 };
-
-// The live control behind a native handle (see ControlWindowHandle); null when none.
-[[nodiscard]] Control* ControlFromHandle(std::uintptr_t handle);
 
 // The control whose routine is running (the innermost one when events nest); null outside.
 [[nodiscard]] Control* EventSourceControl();
