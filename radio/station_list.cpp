@@ -12,7 +12,7 @@
 namespace qv {
 namespace {
 
-const Text kDatabaseFile = Gbk("mmsDT.dll");
+const char* const kDatabaseFile = "mmsDT.dll";
 const Text kConnectFailed = Gbk("数据库连接失败！！");
 const Text kColumnTitle = Gbk("电台");
 const Text kAllOrder = Gbk("省份 ASC");

@@ -23,10 +23,9 @@ const Text kDefaultName = Gbk(">>> 北京电台文艺广播");
 const Text kDefaultLink = Gbk("mms://alive.rbc.cn/fm876");
 const Text kTip = Gbk("Quorvin");
 
-// Built afresh for every access: the program's folder may only be known once it runs. The folder
-// is a file system path in bytes and stays one: nothing converts or rewrites it.
-Text SettingsPath() {
-    return ProgramFolder() + "/pz.ini";
+// Built afresh for every access: the program's folder may only be known once it runs.
+std::filesystem::path SettingsPath() {
+    return ProgramFolder() / "pz.ini";
 }
 
 }  // namespace

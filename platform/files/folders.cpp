@@ -14,8 +14,8 @@
 namespace qv {
 namespace {
 
-Text& ProgramFolderOverride() {
-    static Text folder;
+std::filesystem::path& ProgramFolderOverride() {
+    static std::filesystem::path folder;
     return folder;
 }
 
@@ -46,11 +46,11 @@ bool MakeFolders(const std::string& path, mode_t mode) {
 
 }  // namespace
 
-void SetProgramFolder(const Text& folder) {
+void SetProgramFolder(const std::filesystem::path& folder) {
     ProgramFolderOverride() = folder;
 }
 
-Text ProgramFolder() {
+std::filesystem::path ProgramFolder() {
     if (!ProgramFolderOverride().empty())
         return ProgramFolderOverride();
     // The folder's own bytes, not converted to GBK: a name that is not valid UTF-8 must still

@@ -52,7 +52,7 @@ void MainWindowTest::TearDown() {
     ReleaseGlobalsAtExit();
     SetMediaPlayerFactory(nullptr);
     Form() = MainForm{};
-    SetProgramFolder(Text());
+    SetProgramFolder({});
     ASSERT_EQ(chdir(previousFolder_.c_str()), 0);
 }
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "art/artwork.h"
+#include "database/database.h"
 #include "files/folders.h"
 #include "kit/sealed.h"
 #include "tests/handlers/fixture.h"
@@ -43,6 +44,9 @@ TEST_F(OddFolders, CatalogueSettingsAndListBackgroundKeepTheirFolders) {
     WriteFile(program + "/pz.ini", Gbk("[音量]\r\n音量值=35\r\n"));
     ASSERT_EQ(kit::WriteCatalogue(work + "/mmsDT.dll", Stations(3, 1)), "");
 
+    // A catalogue that did not open would stop at the message box: fail before it instead.
+    DbConnection bare;
+    ASSERT_NE(OpenConnection(bare, "mmsDT.dll", ""), 0);
     OpenStationDatabase();
     LoadStationList(0, Text());
     RestoreVolume();

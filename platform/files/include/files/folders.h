@@ -7,12 +7,11 @@
 
 namespace qv {
 
-// The executable's folder, without a trailing separator, as the file system's bytes (a path, not
-// a GBK text: the name need not be valid in any code page).
-[[nodiscard]] Text ProgramFolder();
+// The executable's folder, without a trailing separator.
+[[nodiscard]] std::filesystem::path ProgramFolder();
 // Tests keep the settings file out of the build tree: a non-empty folder stands in for the
 // executable's folder; an empty one gives it back.
-void SetProgramFolder(const Text& folder);
+void SetProgramFolder(const std::filesystem::path& folder);
 // The program's per-user cache folder, $XDG_CACHE_HOME/quorvin or ~/.cache/quorvin, made with
 // mode 0700 when it is missing.
 [[nodiscard]] std::filesystem::path CacheFolder();
