@@ -1,12 +1,13 @@
 // The station database, the station list with its grid of province labels, its background.
+#include "radio/station_list.h"
+
 #include <filesystem>
 
-#include "app/globals.h"
-#include "app/routines.h"
 #include "art/artwork.h"
 #include "files/folders.h"
 #include "radio/province_query.h"
 #include "radio/station_row.h"
+#include "state/globals.h"
 #include "ui/form.h"
 
 namespace qv {

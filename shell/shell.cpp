@@ -1,10 +1,11 @@
 // Settings in pz.ini, the notification-area icon, the window's own buttons and the web links.
-#include "app/globals.h"
-#include "app/routines.h"
+#include "shell/shell.h"
+
 #include "art/artwork.h"
 #include "files/folders.h"
 #include "files/ini.h"
 #include "shell/web_links.h"
+#include "state/globals.h"
 #include "ui/form.h"
 #include "widgets/desktop.h"
 

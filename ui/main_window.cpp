@@ -3,7 +3,6 @@
 
 #include "art/artwork.h"
 #include "ui/form.h"
-#include "ui/handlers.h"
 
 namespace qv {
 namespace {
@@ -46,41 +45,40 @@ const ControlDefinition kControls[] = {
  {"播放器1",          K::MediaPlayer,      146, 248, 70,  72,  nullptr,   false, D},
  {"超级列表框_名称",  K::ListView,         112, 25,  208, 351, nullptr,   true,  D, nullptr,          0x00489393, 0x00FFFFFF, 0,       &kSong14, kNoColour,  {art::RowIcons}},
 };
-
-const EventBinding kBindings[] = {
- {nullptr,            Event::Created,         OnMainWindowCreated},
- {nullptr,            Event::Closing,         OnMainWindowClosing},
- {nullptr,            Event::TrayIcon,        OnTrayIconEvent},
- {"透明标签1",        Event::Click,           OnProvinceLabelClick},
- {"图形按钮_关闭",    Event::Click,           OnCloseButtonClick},
- {"图形按钮_上一台",  Event::Click,           OnPreviousStationClick},
- {"图形按钮_播放",    Event::Click,           OnPlayButtonClick},
- {"图形按钮_下一台",  Event::Click,           OnNextStationClick},
- {"透明标签_建议",    Event::Click,           OnSuggestionLinkClick},
- {"透明标签_官网",    Event::Click,           OnWebsiteLinkClick},
- {"图形按钮_静音",    Event::Click,           OnMuteButtonClick},
- {"多功能条1",        Event::PositionChanged, OnVolumeBarChanged},
- {"图形按钮_QQ",      Event::Click,           OnContactButtonClick},
- {"图形按钮_最小化",  Event::Click,           OnMinimiseButtonClick},
- {"时钟_时间",        Event::Tick,            OnElapsedTimerTick},
- {"播放器1",          Event::StatusChange,    OnPlayerStatusChange},
- {"超级列表框_名称",  Event::RowChosen,       OnStationListEvent},
-};
 // clang-format on
 
 }  // namespace
 
-const WindowDefinition& MainWindowDefinition() {
-    static const WindowDefinition def{.title = "Quorvinv1.0",
-                                      .left = 50,
-                                      .top = 50,
-                                      .width = 346,
-                                      .height = 507,
-                                      .face = art::Face,
-                                      .controls = kControls,
-                                      .bindings = kBindings,
-                                      .built = BindForm};
-    return def;
-}
+// clang-format off
+BoundMainWindow::BoundMainWindow(const MainWindowHandlers& h)
+    : bindings_{{
+ {nullptr,            Event::Created,         h.created},
+ {nullptr,            Event::Closing,         h.closing},
+ {nullptr,            Event::TrayIcon,        h.trayIcon},
+ {"透明标签1",        Event::Click,           h.provinceLabelClick},
+ {"图形按钮_关闭",    Event::Click,           h.closeButtonClick},
+ {"图形按钮_上一台",  Event::Click,           h.previousStationClick},
+ {"图形按钮_播放",    Event::Click,           h.playButtonClick},
+ {"图形按钮_下一台",  Event::Click,           h.nextStationClick},
+ {"透明标签_建议",    Event::Click,           h.suggestionLinkClick},
+ {"透明标签_官网",    Event::Click,           h.websiteLinkClick},
+ {"图形按钮_静音",    Event::Click,           h.muteButtonClick},
+ {"多功能条1",        Event::PositionChanged, h.volumeBarChanged},
+ {"图形按钮_QQ",      Event::Click,           h.contactButtonClick},
+ {"图形按钮_最小化",  Event::Click,           h.minimiseButtonClick},
+ {"时钟_时间",        Event::Tick,            h.elapsedTimerTick},
+ {"播放器1",          Event::StatusChange,    h.playerStatusChange},
+ {"超级列表框_名称",  Event::RowChosen,       h.stationListEvent},
+      }},
+      definition_{.title = "Quorvinv1.0",
+                  .left = 50,
+                  .top = 50,
+                  .width = 346,
+                  .height = 507,
+                  .face = art::Face,
+                  .controls = kControls,
+                  .bindings = bindings_,
+                  .built = BindForm} {}
+// clang-format on
 
 }  // namespace qv

@@ -17,14 +17,14 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/routines.h"
+#include "app/program.h"
 #include "bench/playback/support.h"
 #include "kit/catalogue.h"
 #include "kit/sealed.h"
 #include "player/media_player.h"
+#include "radio/station_list.h"
+#include "state/globals.h"
 #include "ui/form.h"
-#include "ui/main_window.h"
 #include "widgets/window.h"
 
 namespace {

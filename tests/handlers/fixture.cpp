@@ -8,7 +8,6 @@
 #include "files/folders.h"
 #include "kit/sealed.h"
 #include "tests/support/support.h"
-#include "ui/main_window.h"
 
 namespace qv::test {
 

@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/routines.h"
+#include "app/created.h"
+#include "app/program.h"
 #include "kit/catalogue.h"
+#include "radio/playback.h"
+#include "radio/station_list.h"
+#include "shell/shell.h"
+#include "state/globals.h"
 #include "tests/handlers/fake_player.h"
 #include "ui/form.h"
 

@@ -10,7 +10,6 @@
 
 #include "tests/handlers/fixture.h"
 #include "tests/support/support.h"
-#include "ui/main_window.h"
 
 namespace qv::test {
 namespace {
