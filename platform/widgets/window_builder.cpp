@@ -8,14 +8,6 @@
 
 namespace qv {
 
-MediaPlayerControl::MediaPlayerControl(std::string name, Window* window)
-    : Control(std::move(name), window), player_(CreateMediaPlayer()) {
-    player_->onStatusChange = [this] { raise(Event::StatusChange); };
-}
-MediaPlayerControl::~MediaPlayerControl() {
-    player_->onStatusChange = nullptr;
-}
-
 namespace {
 Bytes Picture(PictureSource s) {
     return s ? s() : Bytes();
@@ -68,14 +60,8 @@ std::unique_ptr<Control> MakeControl(const ControlDefinition& d, Window* w) {
         case Kind::Timer:
             c = std::make_unique<Timer>(d.name, w);
             break;
-        case Kind::MediaPlayer:
-            c = std::make_unique<MediaPlayerControl>(d.name, w);
-            break;
-        case Kind::DbConnection:
-            c = std::make_unique<DatabaseControl>(d.name, w);
-            break;
-        case Kind::RecordSet:
-            c = std::make_unique<RecordSetControl>(d.name, w);
+        case Kind::Object:
+            c = d.make ? d.make(d.name, w) : std::make_unique<Control>(d.name, w);
             break;
     }
     if (QWidget* v = c->widget()) {
