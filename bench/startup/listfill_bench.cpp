@@ -22,6 +22,7 @@
 #include "kit/catalogue.h"
 #include "kit/sealed.h"
 #include "player/media_player.h"
+#include "qt_widgets.h"
 #include "radio/station_list.h"
 #include "state/globals.h"
 #include "ui/form.h"
@@ -69,7 +70,7 @@ class MainWindow final {
         def.bindings = bindings_;
         qv::CreateStartWindow(def);
         // At start-up the list is filled before the window is shown.
-        qv::Form().窗口->widget()->hide();
+        qv::WidgetOf(*qv::Form().窗口)->hide();
     }
     ~MainWindow() {
         qv::DestroyStartWindow();

@@ -13,6 +13,7 @@
 #include "qt_drawing.h"
 #include "qt_pictures.h"
 #include "qt_text.h"
+#include "qt_widgets.h"
 
 namespace qv {
 namespace {
@@ -100,80 +101,79 @@ class ListView::View final : public QTreeWidget {
     ListView* owner_;
 };
 
-ListView::ListView(std::string name, Window* window, QWidget* parent)
-    : Control(std::move(name), window), view_(new View(this, parent)) {}
+ListView::ListView(std::string name, Window* window, Control& parent)
+    : Control(std::move(name), window) {
+    setWidget(std::make_unique<ControlWidget>(new View(this, WidgetOf(parent))));
+}
 ListView::~ListView() {
-    delete view_;
+    deleteWidget();
 }
-QWidget* ListView::widget() const {
-    return view_;
-}
-QTreeWidget* ListView::tree() const {
-    return view_;
+ListView::View* ListView::view() const {
+    return static_cast<View*>(WidgetOf(*this));
 }
 
 void ListView::setTextColour(Colour c) {
-    QPalette pal = view_->palette();
+    QPalette pal = view()->palette();
     pal.setColor(QPalette::Text, ToQColor(c));
-    view_->setPalette(pal);
+    view()->setPalette(pal);
 }
 
 void ListView::setFont(const FontSpec* f) {
-    view_->setFont(MakeFont(f));
+    view()->setFont(MakeFont(f));
 }
 
 void ListView::setRowIcons(const Bytes& group) {
-    view_->icons.clear();
+    view()->icons.clear();
     for (int i = 0;; ++i) {
         Bytes b = TakePicture(group, i);
         if (b.empty())
             break;
-        view_->icons.emplace_back(QPixmap::fromImage(DecodePicture(b)));
+        view()->icons.emplace_back(QPixmap::fromImage(DecodePicture(b)));
     }
 }
 
 int ListView::selectedRow() const {
-    const auto items = view_->selectedItems();
+    const auto items = view()->selectedItems();
     if (items.isEmpty())
         return -1;
-    return view_->indexOfTopLevelItem(items.front());
+    return view()->indexOfTopLevelItem(items.front());
 }
 
 int ListView::rowCount() const {
-    return view_->topLevelItemCount();
+    return view()->topLevelItemCount();
 }
 int ListView::columnCount() const {
-    return view_->columnCount();
+    return view()->columnCount();
 }
 
 Text ListView::cellText(int row, int column) const {
-    QTreeWidgetItem* it = view_->topLevelItem(row);
+    QTreeWidgetItem* it = view()->topLevelItem(row);
     return it ? FromQString(it->text(column)) : Text();
 }
 
 void ListView::setTransparentTextBackground(bool transparent) {
     transparentText_ = transparent;
-    QPalette pal = view_->palette();
+    QPalette pal = view()->palette();
     pal.setColor(QPalette::Highlight, QColor(0xC4, 0xE1, 0xFF));
     pal.setColor(QPalette::HighlightedText, pal.color(QPalette::Text));
-    view_->setPalette(pal);
+    view()->setPalette(pal);
 }
 
 void ListView::setTiledBackground(const std::filesystem::path& file) {
     backgroundFile_ = file;
     const QPixmap tile = ReadPicture(file);
-    QPalette pal = view_->palette();
+    QPalette pal = view()->palette();
     if (tile.isNull()) {
         pal.setBrush(QPalette::Base, QColor(Qt::white));
     } else {
         pal.setBrush(QPalette::Base, QBrush(tile));
     }
-    view_->setPalette(pal);
-    view_->viewport()->update();
+    view()->setPalette(pal);
+    view()->viewport()->update();
 }
 
 void InsertListColumn(ListView& list, int position, const Text& title, int width, int format) {
-    QTreeWidget* t = list.view_;
+    QTreeWidget* t = list.view();
     QStringList labels;
     for (int i = 0; i < t->columnCount(); ++i) labels << t->headerItem()->text(i);
     position = std::clamp(position, 0, static_cast<int>(labels.size()));
@@ -187,13 +187,13 @@ void InsertListColumn(ListView& list, int position, const Text& title, int width
 }
 
 void ClearListRows(ListView& list) {
-    list.view_->clear();
+    list.view()->clear();
 }
 
 int AddListRow(ListView& list, int position, int picture, int value) {
-    QTreeWidget* t = list.view_;
+    QTreeWidget* t = list.view();
     auto* item = new QTreeWidgetItem();
-    const std::vector<QIcon>& icons = list.view_->icons;
+    const std::vector<QIcon>& icons = list.view()->icons;
     if (picture >= 0 && picture < static_cast<int>(icons.size())) {
         item->setIcon(0, icons[static_cast<size_t>(picture)]);
     }
@@ -206,13 +206,13 @@ int AddListRow(ListView& list, int position, int picture, int value) {
 }
 
 void SetListCellText(ListView& list, int row, int column, const Text& text) {
-    QTreeWidgetItem* it = list.view_->topLevelItem(row);
+    QTreeWidgetItem* it = list.view()->topLevelItem(row);
     if (it && column >= 0)
         it->setText(column, ToQString(text));
 }
 
 void SelectListRow(ListView& list, int row) {
-    QTreeWidget* t = list.view_;
+    QTreeWidget* t = list.view();
     const QSignalBlocker block(t);
     t->clearSelection();
     QTreeWidgetItem* it = t->topLevelItem(row);

@@ -6,6 +6,7 @@
 
 #include "qt_drawing.h"
 #include "qt_pictures.h"
+#include "qt_widgets.h"
 #include "widgets/controls.h"
 
 namespace qv {
@@ -117,24 +118,26 @@ class VolumeBar::View final : public QWidget {
     bool hover_ = false, dragging_ = false;
 };
 
-VolumeBar::VolumeBar(std::string name, Window* window, QWidget* parent)
-    : Control(std::move(name), window), view_(new View(this, parent)) {}
-VolumeBar::~VolumeBar() {
-    delete view_;
+VolumeBar::VolumeBar(std::string name, Window* window, Control& parent)
+    : Control(std::move(name), window) {
+    setWidget(std::make_unique<ControlWidget>(new View(this, WidgetOf(parent))));
 }
-QWidget* VolumeBar::widget() const {
-    return view_;
+VolumeBar::~VolumeBar() {
+    deleteWidget();
+}
+VolumeBar::View* VolumeBar::view() const {
+    return static_cast<View*>(WidgetOf(*this));
 }
 void VolumeBar::setGroups(const Bytes& firstTrack, const Bytes& secondTrack, const Bytes& knob) {
-    view_->setGroups(firstTrack, secondTrack, knob);
+    view()->setGroups(firstTrack, secondTrack, knob);
 }
 void VolumeBar::initPosition(int p) {
     position_ = std::clamp(p, 0, 100);
-    view_->update();
+    view()->update();
 }
 void VolumeBar::setPosition(int p) {
     position_ = std::clamp(p, 0, 100);
-    view_->update();
+    view()->update();
     raise(Event::PositionChanged);
 }
 

@@ -2,6 +2,7 @@
 #include <QWidget>
 #include <cstdio>
 
+#include "qt_widgets.h"
 #include "widgets/list_view.h"
 #include "widgets/window.h"
 #include "widgets/window_definition.h"
@@ -15,7 +16,7 @@ Bytes Picture(PictureSource s) {
 }  // namespace
 
 std::unique_ptr<Control> MakeControl(const ControlDefinition& d, Window* w) {
-    QWidget* parent = w->containerFor(d.parent ? d.parent : "");
+    Control& parent = w->containerFor(d.parent ? d.parent : "");
     std::unique_ptr<Control> c;
     switch (d.kind) {
         case Kind::TransparentLabel: {
@@ -64,7 +65,7 @@ std::unique_ptr<Control> MakeControl(const ControlDefinition& d, Window* w) {
             c = d.make ? d.make(d.name, w) : std::make_unique<Control>(d.name, w);
             break;
     }
-    if (QWidget* v = c->widget()) {
+    if (QWidget* v = WidgetOf(*c)) {
         v->setGeometry(d.left, d.top, d.width, d.height);
         v->setVisible(d.visible);
     }

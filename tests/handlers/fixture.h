@@ -1,6 +1,7 @@
 #pragma once
 // The real main window on the offscreen platform with a scripted player, built without its
-// created sequence, so each test runs the steps it needs. Its folder is the working folder; the
+// created sequence, so each test runs the steps it needs; the controls' widgets through
+// qt_widgets.h. Its folder is the working folder; the
 // program's folder, where pz.ini lives, is another folder of the test's own.
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "app/created.h"
 #include "app/program.h"
 #include "kit/catalogue.h"
+#include "qt_widgets.h"
 #include "radio/playback.h"
 #include "radio/station_list.h"
 #include "shell/shell.h"

@@ -53,7 +53,7 @@ TEST_F(OddFolders, CatalogueSettingsAndListBackgroundKeepTheirFolders) {
     ListView& list = *f().超级列表框_名称;
     EXPECT_EQ(list.rowCount(), 3);
     EXPECT_TRUE(ReadFile(cache + "/quorvin/temp.tem") == art::ListBackground());
-    EXPECT_EQ(list.tree()->palette().brush(QPalette::Base).texture().size(), QSize(3, 21));
+    EXPECT_EQ(TreeOf(list)->palette().brush(QPalette::Base).texture().size(), QSize(3, 21));
     EXPECT_EQ(f().多功能条1->position(), 35);
 
     f().多功能条1->setPosition(60);

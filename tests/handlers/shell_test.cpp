@@ -307,7 +307,7 @@ TEST_F(Shell, TheCloseButtonWritesTheSettingsBeforeTheWindowGoes) {
     f().透明标签_名称->setCaption(Gbk(">>> 关"));
     OnCloseButtonClick();
     EXPECT_TRUE(f().窗口->closed());
-    EXPECT_FALSE(f().窗口->widget()->isVisible());
+    EXPECT_FALSE(WidgetOf(*f().窗口)->isVisible());
     EXPECT_EQ(Read("电台", "名称"), Gbk(">>> 关"));
     EXPECT_FALSE(std::filesystem::exists(folder + "/pz.ini")) << "written in the working folder";
 }

@@ -58,7 +58,7 @@ TEST_F(MainWindow, ControlsStandWhereTheDefinitionPutsThem) {
     EXPECT_EQ(w.height(), 507);
     EXPECT_EQ(w.left(), 50);
     EXPECT_EQ(w.top(), 50);
-    EXPECT_TRUE(w.widget()->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(WidgetOf(w)->windowFlags() & Qt::FramelessWindowHint);
     for (const Expected& e : kExpected) {
         SCOPED_TRACE(e.name);
         Control* c = w.find(e.name);
@@ -68,18 +68,18 @@ TEST_F(MainWindow, ControlsStandWhereTheDefinitionPutsThem) {
         EXPECT_EQ(c->width(), e.width);
         EXPECT_EQ(c->height(), e.height);
         EXPECT_EQ(c->visible(), e.visible);
-        EXPECT_EQ(c->widget()->cursor().shape() == Qt::PointingHandCursor, e.hand);
+        EXPECT_EQ(WidgetOf(*c)->cursor().shape() == Qt::PointingHandCursor, e.hand);
         if (auto* l = dynamic_cast<TransparentLabel*>(c)) {
             ASSERT_NE(e.caption, nullptr);
             EXPECT_EQ(l->caption(), Gbk(e.caption));
             EXPECT_EQ(l->textColour(), e.colour);
         }
     }
-    EXPECT_EQ(f().透明标签1->widget()->parentWidget(), f().外形框1->widget());
-    EXPECT_EQ(f().透明标签1->widget()->mapTo(w.widget(), QPoint(0, 0)), QPoint(13, 30));
+    EXPECT_EQ(WidgetOf(*f().透明标签1)->parentWidget(), WidgetOf(*f().外形框1));
+    EXPECT_EQ(WidgetOf(*f().透明标签1)->mapTo(WidgetOf(w), QPoint(0, 0)), QPoint(13, 30));
     for (const char* hidden : {"时钟_时间", "播放器1", "数据库连接1", "记录集1"}) {
         ASSERT_NE(w.find(hidden), nullptr) << hidden;
-        EXPECT_EQ(w.find(hidden)->widget(), nullptr) << hidden;
+        EXPECT_EQ(WidgetOf(*w.find(hidden)), nullptr) << hidden;
     }
     EXPECT_EQ(f().超级列表框_名称->rowCount(), 0);
     EXPECT_EQ(f().超级列表框_名称->columnCount(), 0);
@@ -87,7 +87,7 @@ TEST_F(MainWindow, ControlsStandWhereTheDefinitionPutsThem) {
 }
 
 TEST_F(MainWindow, BothDividersShowInTheirColourOverTheProvinceFrame) {
-    QWidget* v = f().窗口->widget();
+    QWidget* v = WidgetOf(*f().窗口);
     const QImage drawn = v->grab().toImage();
     const QRgb divider = qRgb(255, 225, 196);
     const std::pair<const char*, QPoint> points[] = {{"标签2", {109, 25}},  {"标签2", {109, 200}},
@@ -95,14 +95,14 @@ TEST_F(MainWindow, BothDividersShowInTheirColourOverTheProvinceFrame) {
                                                      {"标签3", {150, 376}}, {"标签3", {303, 376}}};
     for (auto [name, at] : points) {
         SCOPED_TRACE(testing::Message() << name << " at " << at.x() << "," << at.y());
-        EXPECT_EQ(v->childAt(at), f().窗口->find(name)->widget());
+        EXPECT_EQ(v->childAt(at), WidgetOf(*f().窗口->find(name)));
         EXPECT_EQ(drawn.pixel(at), divider);
     }
     // Beside the divider the frame still shows; where the two window buttons overlap, the
     // minimise button lies on top.
-    EXPECT_EQ(v->childAt(108, 200), f().外形框1->widget());
-    EXPECT_EQ(v->childAt(110, 200), f().外形框1->widget());
-    EXPECT_EQ(v->childAt(290, 10), f().图形按钮_最小化->widget());
+    EXPECT_EQ(v->childAt(108, 200), WidgetOf(*f().外形框1));
+    EXPECT_EQ(v->childAt(110, 200), WidgetOf(*f().外形框1));
+    EXPECT_EQ(v->childAt(290, 10), WidgetOf(*f().图形按钮_最小化));
 }
 
 // The font files this process has mapped.
@@ -129,7 +129,7 @@ TEST_F(MainWindow, DrawsEveryTextFromOneFontFile) {
     for (TransparentLabel* l : {f().透明标签2, f().透明标签_名称, f().透明标签_状态}) {
         l->setCaption(Gbk("正在播放 Radio 128 kbps"));
     }
-    QWidget* v = f().窗口->widget();
+    QWidget* v = WidgetOf(*f().窗口);
     v->show();
     const QImage drawn = v->grab().toImage();
     ASSERT_FALSE(drawn.isNull());
@@ -177,7 +177,7 @@ TEST_F(MainWindow, ACopyOfTheTemplateRunsTheTemplatesRoutineAsItsOwnSource) {
             *seen = EventSourceControl();
         });
     g_provinceClicks = 0;
-    QTest::mouseClick(copy->widget(), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(WidgetOf(*copy), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(g_provinceClicks, 1);
     EXPECT_EQ(source, copy);
     EXPECT_EQ(EventSourceControl(), nullptr);
@@ -195,7 +195,7 @@ TEST_F(MainWindow, ClicksReachOnlyTheBoundControls) {
     }
     // A press and a release on the button make a click; a release elsewhere does not.
     OpenCatalogue(Stations(2, 1));
-    QWidget* next = f().图形按钮_下一台->widget();
+    QWidget* next = WidgetOf(*f().图形按钮_下一台);
     QTest::mouseClick(next, Qt::LeftButton, {}, QPoint(10, 10));
     EXPECT_EQ(player->log().urls.size(), 1u);
     QTest::mousePress(next, Qt::LeftButton, {}, QPoint(10, 10));
@@ -209,7 +209,7 @@ TEST_F(MainWindow, OnlyTheUsersChoiceOfARowTunes) {
     SelectListRow(list, 2);
     LoadStationList(1, (*G().provinceList)[0]);
     EXPECT_TRUE(player->log().urls.empty());
-    QTreeWidget* t = list.tree();
+    QTreeWidget* t = TreeOf(list);
     QRect r = t->visualItemRect(t->topLevelItem(1));
     QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, r.center());
     EXPECT_EQ(list.selectedRow(), 1);

@@ -8,15 +8,12 @@
 
 #include "widgets/controls.h"
 
-class QTreeWidget;
-
 namespace qv {
 
 class ListView final : public Control {
   public:
-    ListView(std::string name, Window* window, QWidget* parent);
+    ListView(std::string name, Window* window, Control& parent);
     ~ListView() override;
-    [[nodiscard]] QWidget* widget() const override;
     void setTextColour(Colour c);
     void setFont(const FontSpec* f);
     void setRowIcons(const Bytes& group);
@@ -24,8 +21,6 @@ class ListView final : public Control {
     [[nodiscard]] int rowCount() const;
     [[nodiscard]] int columnCount() const;
     [[nodiscard]] Text cellText(int row, int column) const;
-    [[nodiscard]] QTreeWidget* tree() const;
-
     // The rows' text drawn straight over the list's background, with no colour of its own
     // behind it.
     void setTransparentTextBackground(bool transparent);
@@ -42,7 +37,7 @@ class ListView final : public Control {
     friend void SetListCellText(ListView&, int, int, const Text&);
     friend void SelectListRow(ListView&, int);
     class View;
-    WidgetPtr<View> view_;
+    [[nodiscard]] View* view() const;
     bool transparentText_ = false;
     std::filesystem::path backgroundFile_;
 };
