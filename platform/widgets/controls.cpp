@@ -69,14 +69,9 @@ QFont MakeFont(const FontSpec* spec) {
 }
 
 Control::Control(std::string name, Window* window) : name_(std::move(name)), window_(window) {}
+Control::Control(std::string name, Window* window, std::unique_ptr<ControlWidget> widget)
+    : name_(std::move(name)), window_(window), widget_(std::move(widget)) {}
 Control::~Control() = default;
-
-void Control::setWidget(std::unique_ptr<ControlWidget> widget) {
-    widget_ = std::move(widget);
-}
-void Control::deleteWidget() {
-    widget_.reset();
-}
 
 int Control::left() const {
     const QWidget* w = WidgetOf(*this);
@@ -162,30 +157,22 @@ class TransparentLabel::View final : public QWidget {
 };
 
 TransparentLabel::TransparentLabel(std::string name, Window* window, Control& parent)
-    : Control(std::move(name), window) {
-    setWidget(std::make_unique<ControlWidget>(new View(this, WidgetOf(parent))));
-}
-TransparentLabel::~TransparentLabel() {
-    deleteWidget();
-}
-TransparentLabel::View* TransparentLabel::view() const {
-    return static_cast<View*>(WidgetOf(*this));
-}
+    : Control(std::move(name), window, MakeWidget<View>(this, parent)) {}
 void TransparentLabel::setCaption(const Text& t) {
     caption_ = t;
-    view()->update();
+    view<View>()->update();
 }
 void TransparentLabel::setTextColour(Colour c) {
     colour_ = c;
-    view()->update();
+    view<View>()->update();
 }
 void TransparentLabel::setFont(const FontSpec* f) {
     font_ = f;
-    view()->update();
+    view<View>()->update();
 }
 void TransparentLabel::setCursor(Cursor c) {
     cursor_ = c;
-    ApplyCursor(view(), c);
+    ApplyCursor(view<View>(), c);
 }
 
 // ---- label and shape box ----
@@ -213,21 +200,15 @@ class FilledView final : public QWidget {
 }  // namespace
 
 Label::Label(std::string name, Window* window, Control& parent, Colour background)
-    : Control(std::move(name), window) {
-    setWidget(
-        std::make_unique<ControlWidget>(new FilledView(WidgetOf(parent), 0, background, false)));
-}
-Label::~Label() {
-    deleteWidget();
+    : Control(
+          std::move(name), window,
+          std::make_unique<ControlWidget>(new FilledView(WidgetOf(parent), 0, background, false))) {
 }
 
 ShapeBox::ShapeBox(std::string name, Window* window, Control& parent, Colour frame, Colour fill)
-    : Control(std::move(name), window) {
-    setWidget(std::make_unique<ControlWidget>(new FilledView(WidgetOf(parent), frame, fill, true)));
-}
-ShapeBox::~ShapeBox() {
-    deleteWidget();
-}
+    : Control(
+          std::move(name), window,
+          std::make_unique<ControlWidget>(new FilledView(WidgetOf(parent), frame, fill, true))) {}
 
 // ---- picture button ----
 
@@ -307,30 +288,22 @@ class PictureButton::View final : public QWidget {
 };
 
 PictureButton::PictureButton(std::string name, Window* window, Control& parent, Colour transparent)
-    : Control(std::move(name), window), transparent_(transparent) {
-    setWidget(std::make_unique<ControlWidget>(new View(this, WidgetOf(parent))));
-}
-PictureButton::~PictureButton() {
-    deleteWidget();
-}
-PictureButton::View* PictureButton::view() const {
-    return static_cast<View*>(WidgetOf(*this));
-}
+    : Control(std::move(name), window, MakeWidget<View>(this, parent)), transparent_(transparent) {}
 void PictureButton::setPicture(int slot, const Bytes& picture) {
     if (slot < 0 || slot > 2)
         return;
     pictures_[slot] = picture;
-    view()->setImage(slot, picture);
+    view<View>()->setImage(slot, picture);
 }
 const Bytes& PictureButton::picture(int slot) const {
     static const Bytes none;
     return slot >= 0 && slot <= 2 ? pictures_[slot] : none;
 }
 void PictureButton::setCursor(Cursor c) {
-    ApplyCursor(view(), c);
+    ApplyCursor(view<View>(), c);
 }
 int PictureButton::shownSlot() const {
-    return view()->shown();
+    return view<View>()->shown();
 }
 
 // ---- timer ----

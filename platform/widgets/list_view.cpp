@@ -102,78 +102,70 @@ class ListView::View final : public QTreeWidget {
 };
 
 ListView::ListView(std::string name, Window* window, Control& parent)
-    : Control(std::move(name), window) {
-    setWidget(std::make_unique<ControlWidget>(new View(this, WidgetOf(parent))));
-}
-ListView::~ListView() {
-    deleteWidget();
-}
-ListView::View* ListView::view() const {
-    return static_cast<View*>(WidgetOf(*this));
-}
+    : Control(std::move(name), window, MakeWidget<View>(this, parent)) {}
 
 void ListView::setTextColour(Colour c) {
-    QPalette pal = view()->palette();
+    QPalette pal = view<View>()->palette();
     pal.setColor(QPalette::Text, ToQColor(c));
-    view()->setPalette(pal);
+    view<View>()->setPalette(pal);
 }
 
 void ListView::setFont(const FontSpec* f) {
-    view()->setFont(MakeFont(f));
+    view<View>()->setFont(MakeFont(f));
 }
 
 void ListView::setRowIcons(const Bytes& group) {
-    view()->icons.clear();
+    view<View>()->icons.clear();
     for (int i = 0;; ++i) {
         Bytes b = TakePicture(group, i);
         if (b.empty())
             break;
-        view()->icons.emplace_back(QPixmap::fromImage(DecodePicture(b)));
+        view<View>()->icons.emplace_back(QPixmap::fromImage(DecodePicture(b)));
     }
 }
 
 int ListView::selectedRow() const {
-    const auto items = view()->selectedItems();
+    const auto items = view<View>()->selectedItems();
     if (items.isEmpty())
         return -1;
-    return view()->indexOfTopLevelItem(items.front());
+    return view<View>()->indexOfTopLevelItem(items.front());
 }
 
 int ListView::rowCount() const {
-    return view()->topLevelItemCount();
+    return view<View>()->topLevelItemCount();
 }
 int ListView::columnCount() const {
-    return view()->columnCount();
+    return view<View>()->columnCount();
 }
 
 Text ListView::cellText(int row, int column) const {
-    QTreeWidgetItem* it = view()->topLevelItem(row);
+    QTreeWidgetItem* it = view<View>()->topLevelItem(row);
     return it ? FromQString(it->text(column)) : Text();
 }
 
 void ListView::setTransparentTextBackground(bool transparent) {
     transparentText_ = transparent;
-    QPalette pal = view()->palette();
+    QPalette pal = view<View>()->palette();
     pal.setColor(QPalette::Highlight, QColor(0xC4, 0xE1, 0xFF));
     pal.setColor(QPalette::HighlightedText, pal.color(QPalette::Text));
-    view()->setPalette(pal);
+    view<View>()->setPalette(pal);
 }
 
 void ListView::setTiledBackground(const std::filesystem::path& file) {
     backgroundFile_ = file;
     const QPixmap tile = ReadPicture(file);
-    QPalette pal = view()->palette();
+    QPalette pal = view<View>()->palette();
     if (tile.isNull()) {
         pal.setBrush(QPalette::Base, QColor(Qt::white));
     } else {
         pal.setBrush(QPalette::Base, QBrush(tile));
     }
-    view()->setPalette(pal);
-    view()->viewport()->update();
+    view<View>()->setPalette(pal);
+    view<View>()->viewport()->update();
 }
 
 void InsertListColumn(ListView& list, int position, const Text& title, int width, int format) {
-    QTreeWidget* t = list.view();
+    QTreeWidget* t = list.view<ListView::View>();
     QStringList labels;
     for (int i = 0; i < t->columnCount(); ++i) labels << t->headerItem()->text(i);
     position = std::clamp(position, 0, static_cast<int>(labels.size()));
@@ -187,13 +179,13 @@ void InsertListColumn(ListView& list, int position, const Text& title, int width
 }
 
 void ClearListRows(ListView& list) {
-    list.view()->clear();
+    list.view<ListView::View>()->clear();
 }
 
 int AddListRow(ListView& list, int position, int picture, int value) {
-    QTreeWidget* t = list.view();
+    QTreeWidget* t = list.view<ListView::View>();
     auto* item = new QTreeWidgetItem();
-    const std::vector<QIcon>& icons = list.view()->icons;
+    const std::vector<QIcon>& icons = list.view<ListView::View>()->icons;
     if (picture >= 0 && picture < static_cast<int>(icons.size())) {
         item->setIcon(0, icons[static_cast<size_t>(picture)]);
     }
@@ -206,13 +198,13 @@ int AddListRow(ListView& list, int position, int picture, int value) {
 }
 
 void SetListCellText(ListView& list, int row, int column, const Text& text) {
-    QTreeWidgetItem* it = list.view()->topLevelItem(row);
+    QTreeWidgetItem* it = list.view<ListView::View>()->topLevelItem(row);
     if (it && column >= 0)
         it->setText(column, ToQString(text));
 }
 
 void SelectListRow(ListView& list, int row) {
-    QTreeWidget* t = list.view();
+    QTreeWidget* t = list.view<ListView::View>();
     const QSignalBlocker block(t);
     t->clearSelection();
     QTreeWidgetItem* it = t->topLevelItem(row);

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QTreeWidget>
 #include <QWidget>
+#include <memory>
 
 #include "widgets/controls.h"
 #include "widgets/list_view.h"
@@ -30,6 +31,17 @@ class ControlWidget final {
 
 [[nodiscard]] inline QWidget* WidgetOf(const Control& control) {
     return ControlWidget::Of(control);
+}
+
+template <class View>
+View* Control::view() const {
+    return static_cast<View*>(WidgetOf(*this));
+}
+
+// A widget of class View for `owner`, inside the widget of `parent`.
+template <class View, class Owner>
+[[nodiscard]] std::unique_ptr<ControlWidget> MakeWidget(Owner* owner, Control& parent) {
+    return std::make_unique<ControlWidget>(new View(owner, WidgetOf(parent)));
 }
 
 // The list's rows as Qt holds them.

@@ -119,25 +119,17 @@ class VolumeBar::View final : public QWidget {
 };
 
 VolumeBar::VolumeBar(std::string name, Window* window, Control& parent)
-    : Control(std::move(name), window) {
-    setWidget(std::make_unique<ControlWidget>(new View(this, WidgetOf(parent))));
-}
-VolumeBar::~VolumeBar() {
-    deleteWidget();
-}
-VolumeBar::View* VolumeBar::view() const {
-    return static_cast<View*>(WidgetOf(*this));
-}
+    : Control(std::move(name), window, MakeWidget<View>(this, parent)) {}
 void VolumeBar::setGroups(const Bytes& firstTrack, const Bytes& secondTrack, const Bytes& knob) {
-    view()->setGroups(firstTrack, secondTrack, knob);
+    view<View>()->setGroups(firstTrack, secondTrack, knob);
 }
 void VolumeBar::initPosition(int p) {
     position_ = std::clamp(p, 0, 100);
-    view()->update();
+    view<View>()->update();
 }
 void VolumeBar::setPosition(int p) {
     position_ = std::clamp(p, 0, 100);
-    view()->update();
+    view<View>()->update();
     raise(Event::PositionChanged);
 }
 

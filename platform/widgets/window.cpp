@@ -68,49 +68,43 @@ class Window::View final : public QWidget {
     bool dragging_ = false;
 };
 
-Window::Window(std::string name) : Control(std::move(name), this) {
-    setWidget(std::make_unique<ControlWidget>(new View(this)));
-}
+Window::Window(std::string name)
+    : Control(std::move(name), this, std::make_unique<ControlWidget>(new View(this))) {}
 
 Window::~Window() {
     tray.reset();
     copies_.clear();
     // Later controls may live inside earlier ones (the template label in its frame).
     while (!controls_.empty()) controls_.pop_back();
-    deleteWidget();
-}
-
-Window::View* Window::view() const {
-    return static_cast<View*>(WidgetOf(*this));
 }
 Text Window::title() const {
-    return FromQString(view()->windowTitle());
+    return FromQString(view<View>()->windowTitle());
 }
 void Window::setTitle(const Text& t) {
-    view()->setWindowTitle(ToQString(t));
+    view<View>()->setWindowTitle(ToQString(t));
 }
 
 void Window::setState(WindowState s) {
     if (s == WindowState::Minimised) {
-        view()->setWindowState(view()->windowState() | Qt::WindowMinimized);
-        if (view()->isVisible())
-            view()->showMinimized();
+        view<View>()->setWindowState(view<View>()->windowState() | Qt::WindowMinimized);
+        if (view<View>()->isVisible())
+            view<View>()->showMinimized();
     } else {
-        view()->setWindowState(view()->windowState() & ~Qt::WindowMinimized);
-        view()->showNormal();
-        view()->raise();
-        view()->activateWindow();
+        view<View>()->setWindowState(view<View>()->windowState() & ~Qt::WindowMinimized);
+        view<View>()->showNormal();
+        view<View>()->raise();
+        view<View>()->activateWindow();
     }
 }
 
 WindowState Window::state() const {
-    return view()->windowState() & Qt::WindowMinimized ? WindowState::Minimised
-                                                       : WindowState::Normal;
+    return view<View>()->windowState() & Qt::WindowMinimized ? WindowState::Minimised
+                                                             : WindowState::Normal;
 }
 
 void Window::setFacePicture(const Bytes& picture) {
-    view()->face = DecodePicture(picture);
-    view()->update();
+    view<View>()->face = DecodePicture(picture);
+    view<View>()->update();
 }
 
 void Window::adopt(std::unique_ptr<Control> c) {
@@ -147,7 +141,7 @@ void Window::close() {
         return;
     closed_ = true;
     raise(Event::Closing);
-    view()->hide();
+    view<View>()->hide();
     if (tray)
         tray->icon.hide();
     QCoreApplication::quit();

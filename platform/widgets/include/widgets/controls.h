@@ -70,9 +70,12 @@ class Control {
     void raise(Event e, int a = 0, int b = 0, int c = 0);
 
   protected:
-    // The widget goes with the control, or before it when Qt deletes it with its parent's.
-    void setWidget(std::unique_ptr<ControlWidget> widget);
-    void deleteWidget();
+    // With its widget, which goes with the control, or before it when Qt deletes it with its
+    // parent.
+    Control(std::string name, Window* window, std::unique_ptr<ControlWidget> widget);
+    // The widget as the platform's class View (qt_widgets.h); null once it is gone.
+    template <class View>
+    [[nodiscard]] View* view() const;
 
   private:
     friend class ControlWidget;
@@ -88,7 +91,6 @@ class Control {
 class TransparentLabel final : public Control {
   public:
     TransparentLabel(std::string name, Window* window, Control& parent);
-    ~TransparentLabel() override;
     [[nodiscard]] Text caption() const { return caption_; }
     void setCaption(const Text& t);
     [[nodiscard]] Colour textColour() const { return colour_; }
@@ -100,7 +102,6 @@ class TransparentLabel final : public Control {
 
   private:
     class View;
-    [[nodiscard]] View* view() const;
     Text caption_;
     Colour colour_ = 0;
     const FontSpec* font_ = nullptr;
@@ -111,20 +112,17 @@ class TransparentLabel final : public Control {
 class Label final : public Control {
   public:
     Label(std::string name, Window* window, Control& parent, Colour background);
-    ~Label() override;
 };
 
 // A rectangle with a one-pixel frame line around a filled area; holds other controls.
 class ShapeBox final : public Control {
   public:
     ShapeBox(std::string name, Window* window, Control& parent, Colour frame, Colour fill);
-    ~ShapeBox() override;
 };
 
 class PictureButton final : public Control {
   public:
     PictureButton(std::string name, Window* window, Control& parent, Colour transparent);
-    ~PictureButton() override;
     // Slots 0 normal, 1 hover, 2 pressed. The button keeps its own copy of the bytes.
     void setPicture(int slot, const Bytes& picture);
     [[nodiscard]] const Bytes& picture(int slot) const;
@@ -135,7 +133,6 @@ class PictureButton final : public Control {
 
   private:
     class View;
-    [[nodiscard]] View* view() const;
     Colour transparent_;
     Bytes pictures_[3];
 };
@@ -144,7 +141,6 @@ class PictureButton final : public Control {
 class VolumeBar final : public Control {
   public:
     VolumeBar(std::string name, Window* window, Control& parent);
-    ~VolumeBar() override;
     void setGroups(const Bytes& firstTrack, const Bytes& secondTrack, const Bytes& knob);
     [[nodiscard]] int position() const { return position_; }
     // Raises the position-changed event on every write, also of the position already held.
@@ -154,7 +150,6 @@ class VolumeBar final : public Control {
 
   private:
     class View;
-    [[nodiscard]] View* view() const;
     int position_ = 50;
 };
 

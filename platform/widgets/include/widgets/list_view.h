@@ -13,7 +13,6 @@ namespace qv {
 class ListView final : public Control {
   public:
     ListView(std::string name, Window* window, Control& parent);
-    ~ListView() override;
     void setTextColour(Colour c);
     void setFont(const FontSpec* f);
     void setRowIcons(const Bytes& group);
@@ -37,7 +36,6 @@ class ListView final : public Control {
     friend void SetListCellText(ListView&, int, int, const Text&);
     friend void SelectListRow(ListView&, int);
     class View;
-    [[nodiscard]] View* view() const;
     bool transparentText_ = false;
     std::filesystem::path backgroundFile_;
 };

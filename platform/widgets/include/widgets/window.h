@@ -53,7 +53,6 @@ class Window final : public Control {
 
   private:
     class View;
-    [[nodiscard]] View* view() const;
     std::vector<std::unique_ptr<Control>> controls_;
     std::vector<std::unique_ptr<Control>> copies_;
     bool closed_ = false;
