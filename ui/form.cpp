@@ -1,6 +1,6 @@
 #include "ui/form.h"
 
-#include "objects.h"
+#include "ui/objects.h"
 
 namespace qv {
 

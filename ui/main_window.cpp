@@ -2,8 +2,8 @@
 #include "ui/main_window.h"
 
 #include "art/artwork.h"
-#include "objects.h"
 #include "ui/form.h"
+#include "ui/objects.h"
 
 namespace qv {
 namespace {

@@ -1,4 +1,4 @@
-#include "objects.h"
+#include "ui/objects.h"
 
 namespace qv {
 
