@@ -1,8 +1,8 @@
 #pragma once
 // The real main window on the offscreen platform with a scripted player, built without its
-// created sequence, so each test runs the steps it needs; the controls' widgets through
-// qt_widgets.h. Its folder is the working folder; the
-// program's folder, where pz.ini lives, is another folder of the test's own.
+// created sequence, so each test runs the steps it needs (the controls' Qt widgets: qt_widgets.h).
+// Its folder is the working folder; the program's folder, where pz.ini lives, is another folder
+// of the test's own.
 #include <gtest/gtest.h>
 
 #include <string>
