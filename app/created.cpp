@@ -1,5 +1,9 @@
-#include "app/routines.h"
+#include "app/created.h"
+
 #include "art/artwork.h"
+#include "radio/playback.h"
+#include "radio/station_list.h"
+#include "shell/shell.h"
 #include "ui/form.h"
 
 namespace qv {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "app/program.h"
 #include "player/media_player.h"
 #include "widgets/qt_platform.h"
 

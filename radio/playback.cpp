@@ -1,8 +1,9 @@
 // Tuning, the player's controls and status, the elapsed-time clock, the volume bar and mute.
-#include "app/globals.h"
-#include "app/routines.h"
+#include "radio/playback.h"
+
 #include "art/artwork.h"
 #include "radio/station_row.h"
+#include "state/globals.h"
 #include "ui/form.h"
 
 namespace qv {

@@ -1,23 +1,25 @@
 // The station database, the station list with its grid of province labels, its background.
-#include <memory>
+#include "radio/station_list.h"
 
-#include "app/globals.h"
-#include "app/routines.h"
+#include <filesystem>
+
 #include "art/artwork.h"
 #include "files/folders.h"
 #include "radio/province_query.h"
 #include "radio/station_row.h"
+#include "state/globals.h"
 #include "ui/form.h"
 
 namespace qv {
 namespace {
 
-const Text kDatabaseFile = Gbk("mmsDT.dll");
+const char* const kDatabaseFile = "mmsDT.dll";
 const Text kConnectFailed = Gbk("数据库连接失败！！");
 const Text kColumnTitle = Gbk("电台");
 const Text kAllOrder = Gbk("省份 ASC");
 const Text kCountHead = Gbk("共 ");
 const Text kCountTail = Gbk(" 个电台");
+const char* const kBackgroundFile = "temp.tem";
 
 Text CountLine(int count) {
     return kCountHead + IntToText(count) + kCountTail;
@@ -94,28 +96,16 @@ void LoadStationList(int filter, const Text& province) {
 }
 
 void SetListBackgroundPicture(ListView& list, const Bytes* picture) {
-    auto record = std::make_unique<LVBKIMAGEA>();
-    *record = LVBKIMAGEA{};
-    SendMessageA(ControlWindowHandle(list), LVM_SETTEXTBKCOLOR, 0, CLR_NONE);
-    record->ulFlags = static_cast<std::uint32_t>(BitOr(2, 16));
-    const Text file = Gbk("temp.tem");
+    list.setTransparentTextBackground(true);
     {
         // The bytes are the same at every fill: a file that holds them already is left alone.
-        const Text path = SystemFolderPath(11) + file;
+        const std::filesystem::path path = CacheFolder() / kBackgroundFile;
         static const Bytes kNothing;
         const Bytes& bytes = picture ? *picture : kNothing;
         if (!FileHoldsBytes(path, bytes))
             WriteBytesToFile(path, bytes);
     }
-    const Text path = SystemFolderPath(11) + file;
-    auto image = std::make_unique<char[]>(path.size() + 1);
-    path.copy(image.get(), path.size());
-    image[path.size()] = '\0';
-    record->pszImage = image.get();
-    record->xOffsetPercent = 100;
-    record->yOffsetPercent = 100;
-    SendMessageA(ControlWindowHandle(list), LVM_SETBKIMAGEA, 0, record.get());
-    record->pszImage = nullptr;
+    list.setTiledBackground(CacheFolder() / kBackgroundFile);
 }
 
 void ResetProvinceLabelColours() {

@@ -1,10 +1,11 @@
 // Settings in pz.ini, the notification-area icon, the window's own buttons and the web links.
-#include "app/globals.h"
-#include "app/routines.h"
+#include "shell/shell.h"
+
 #include "art/artwork.h"
 #include "files/folders.h"
 #include "files/ini.h"
 #include "shell/web_links.h"
+#include "state/globals.h"
 #include "ui/form.h"
 #include "widgets/desktop.h"
 
@@ -23,10 +24,9 @@ const Text kDefaultName = Gbk(">>> 北京电台文艺广播");
 const Text kDefaultLink = Gbk("mms://alive.rbc.cn/fm876");
 const Text kTip = Gbk("Quorvin");
 
-// Built afresh for every access: the program's folder may only be known once it runs. The folder
-// is a file system path in bytes and stays one: nothing converts or rewrites it.
-Text SettingsPath() {
-    return ProgramFolder() + "/pz.ini";
+// Built afresh for every access: the program's folder may only be known once it runs.
+std::filesystem::path SettingsPath() {
+    return ProgramFolder() / "pz.ini";
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "ui/form.h"
 
+#include "ui/objects.h"
+
 namespace qv {
 
 MainForm& Form() {

@@ -57,7 +57,7 @@ Listing Measure(const char* label, const std::string& path, const char* province
     auto t0 = Clock::now();
     qv::DbConnection conn;
     qv::RequireTable(conn, qv::StationTable());
-    if (qv::OpenConnection(conn, qv::Gbk(path), "") == 0) {
+    if (qv::OpenConnection(conn, path, "") == 0) {
         std::printf("%-22s cannot open %s\n", label, path.c_str());
         return l;
     }

@@ -17,14 +17,15 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/routines.h"
+#include "app/program.h"
 #include "bench/playback/support.h"
 #include "kit/catalogue.h"
 #include "kit/sealed.h"
 #include "player/media_player.h"
+#include "qt_widgets.h"
+#include "radio/station_list.h"
+#include "state/globals.h"
 #include "ui/form.h"
-#include "ui/main_window.h"
 #include "widgets/window.h"
 
 namespace {
@@ -69,7 +70,7 @@ class MainWindow final {
         def.bindings = bindings_;
         qv::CreateStartWindow(def);
         // At start-up the list is filled before the window is shown.
-        qv::Form().窗口->widget()->hide();
+        qv::WidgetOf(*qv::Form().窗口)->hide();
     }
     ~MainWindow() {
         qv::DestroyStartWindow();

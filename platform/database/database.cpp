@@ -271,14 +271,13 @@ DbConnection::~DbConnection() = default;
 RecordSet::RecordSet() : impl(std::make_unique<Impl>()) {}
 RecordSet::~RecordSet() = default;
 
-int OpenConnection(DbConnection& conn, const Text& file, const Text&) {
+int OpenConnection(DbConnection& conn, const std::filesystem::path& file, const Text&) {
     DbSession& session = *conn.impl->session;
     session.Close();
-    std::string path = Utf8(file);
-    if (path.empty())
+    if (file.empty())
         return 0;
     // No SQLITE_OPEN_URI: the name is a plain file name, whatever characters it holds.
-    int rc = sqlite3_open_v2(path.c_str(), &session.db, SQLITE_OPEN_READONLY, nullptr);
+    int rc = sqlite3_open_v2(file.c_str(), &session.db, SQLITE_OPEN_READONLY, nullptr);
     const std::optional<TableShape>& shape = conn.impl->required;
     if (rc != SQLITE_OK || !Configure(session) ||
         (shape && (!HasTable(session, *shape) || !CreateOrderedView(session, *shape))) ||

@@ -14,8 +14,8 @@
 namespace qv {
 namespace {
 
-Text& ProgramFolderOverride() {
-    static Text folder;
+std::filesystem::path& ProgramFolderOverride() {
+    static std::filesystem::path folder;
     return folder;
 }
 
@@ -46,11 +46,11 @@ bool MakeFolders(const std::string& path, mode_t mode) {
 
 }  // namespace
 
-void SetProgramFolder(const Text& folder) {
+void SetProgramFolder(const std::filesystem::path& folder) {
     ProgramFolderOverride() = folder;
 }
 
-Text ProgramFolder() {
+std::filesystem::path ProgramFolder() {
     if (!ProgramFolderOverride().empty())
         return ProgramFolderOverride();
     // The folder's own bytes, not converted to GBK: a name that is not valid UTF-8 must still
@@ -68,7 +68,7 @@ Text ProgramFolder() {
     }
 }
 
-Text SystemFolderPath(int) {
+std::filesystem::path CacheFolder() {
     std::string base;
     const char* cache = std::getenv("XDG_CACHE_HOME");
     if (cache && *cache == '/') {
@@ -81,15 +81,15 @@ Text SystemFolderPath(int) {
     MakeFolders(base, 0700);
     if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST)
         ::chmod(folder.c_str(), 0700);
-    return Gbk(folder + "/");
+    return folder;
 }
 
-bool WriteBytesToFile(const Text& path, const Bytes& bytes) {
-    return ReplaceFileAtomically(Utf8(path), bytes);
+bool WriteBytesToFile(const std::filesystem::path& path, const Bytes& bytes) {
+    return ReplaceFileAtomically(path.native(), bytes);
 }
 
-bool FileHoldsBytes(const Text& path, const Bytes& bytes) {
-    const int fd = ::open(Utf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+bool FileHoldsBytes(const std::filesystem::path& path, const Bytes& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
     struct stat st {};

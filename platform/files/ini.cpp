@@ -87,8 +87,9 @@ std::optional<std::string> WriteTarget(const std::string& path) {
 
 }  // namespace
 
-Text ReadIniValue(const Text& path, const Text& section, const Text& key, const Text& fallback) {
-    const FileBytes file = ReadWhole(path);
+Text ReadIniValue(const std::filesystem::path& path, const Text& section, const Text& key,
+                  const Text& fallback) {
+    const FileBytes file = ReadWhole(path.native());
     if (file.outcome != Outcome::kRead)
         return fallback;
     std::optional<std::string> value = ini::FindValue(file.bytes, section, key);
@@ -97,16 +98,17 @@ Text ReadIniValue(const Text& path, const Text& section, const Text& key, const 
     return std::move(*value);
 }
 
-IniEditBatch::IniEditBatch(Text path) : path_(std::move(path)) {}
+IniEditBatch::IniEditBatch(std::filesystem::path path) : path_(std::move(path)) {}
 
 void IniEditBatch::Set(Text section, Text key, Text value) {
     values_.push_back({std::move(section), std::move(key), std::move(value)});
 }
 
 bool IniEditBatch::Apply() const {
-    if (path_.empty() || path_.back() == '/')
+    const std::string& path = path_.native();
+    if (path.empty() || path.back() == '/')
         return false;
-    const std::optional<std::string> target = WriteTarget(path_);
+    const std::optional<std::string> target = WriteTarget(path);
     if (!target)
         return false;
     // From the read to the replacement: another writer's batch lands before it or after it.
@@ -137,7 +139,8 @@ bool IniEditBatch::Apply() const {
     return ReplaceFileAtomically(*target, content) && allStored;
 }
 
-bool WriteIniValue(const Text& path, const Text& section, const Text& key, const Text& value) {
+bool WriteIniValue(const std::filesystem::path& path, const Text& section, const Text& key,
+                   const Text& value) {
     IniEditBatch batch(path);
     batch.Set(section, key, value);
     return batch.Apply();

@@ -7,11 +7,11 @@
 #include <QWidget>
 #include <cstdio>
 #include <exception>
-#include <set>
 
 #include "qt_drawing.h"
 #include "qt_pictures.h"
 #include "qt_text.h"
+#include "qt_widgets.h"
 
 namespace qv {
 namespace {
@@ -43,13 +43,6 @@ void ApplyCursor(QWidget* w, Cursor c) {
 
 }  // namespace
 
-WidgetHandle::WidgetHandle(QWidget* widget) : cell_(std::make_shared<QWidget*>(widget)) {
-    QObject::connect(widget, &QObject::destroyed, [cell = std::weak_ptr<QWidget*>(cell_)] {
-        if (const auto c = cell.lock())
-            *c = nullptr;
-    });
-}
-
 Control* EventSourceControl() {
     return SourceStack().empty() ? nullptr : SourceStack().back();
 }
@@ -75,49 +68,42 @@ QFont MakeFont(const FontSpec* spec) {
     return f;
 }
 
-std::set<const Control*>& LiveControls() {
-    static std::set<const Control*> live;
-    return live;
-}
-
-Control::Control(std::string name, Window* window) : name_(std::move(name)), window_(window) {
-    LiveControls().insert(this);
-}
-Control::~Control() {
-    LiveControls().erase(this);
-}
-
-Control* ControlFromHandle(std::uintptr_t handle) {
-    auto* c = reinterpret_cast<const Control*>(handle);
-    return LiveControls().count(c) ? const_cast<Control*>(c) : nullptr;
-}
+Control::Control(std::string name, Window* window) : name_(std::move(name)), window_(window) {}
+Control::Control(std::string name, Window* window, std::unique_ptr<ControlWidget> widget)
+    : name_(std::move(name)), window_(window), widget_(std::move(widget)) {}
+Control::~Control() = default;
 
 int Control::left() const {
-    return widget() ? widget()->x() : 0;
+    const QWidget* w = WidgetOf(*this);
+    return w ? w->x() : 0;
 }
 int Control::top() const {
-    return widget() ? widget()->y() : 0;
+    const QWidget* w = WidgetOf(*this);
+    return w ? w->y() : 0;
 }
 int Control::width() const {
-    return widget() ? widget()->width() : 0;
+    const QWidget* w = WidgetOf(*this);
+    return w ? w->width() : 0;
 }
 int Control::height() const {
-    return widget() ? widget()->height() : 0;
+    const QWidget* w = WidgetOf(*this);
+    return w ? w->height() : 0;
 }
 void Control::setLeft(int v) {
-    if (widget())
-        widget()->move(v, widget()->y());
+    if (QWidget* w = WidgetOf(*this))
+        w->move(v, w->y());
 }
 void Control::setTop(int v) {
-    if (widget())
-        widget()->move(widget()->x(), v);
+    if (QWidget* w = WidgetOf(*this))
+        w->move(w->x(), v);
 }
 bool Control::visible() const {
-    return widget() && !widget()->isHidden();
+    const QWidget* w = WidgetOf(*this);
+    return w && !w->isHidden();
 }
 void Control::setVisible(bool v) {
-    if (widget())
-        widget()->setVisible(v);
+    if (QWidget* w = WidgetOf(*this))
+        w->setVisible(v);
 }
 
 void Control::raise(Event e, int a, int b, int c) {
@@ -170,29 +156,23 @@ class TransparentLabel::View final : public QWidget {
     bool pressed_ = false;
 };
 
-TransparentLabel::TransparentLabel(std::string name, Window* window, QWidget* parent)
-    : Control(std::move(name), window), view_(new View(this, parent)) {}
-TransparentLabel::~TransparentLabel() {
-    delete view_;
-}
-QWidget* TransparentLabel::widget() const {
-    return view_;
-}
+TransparentLabel::TransparentLabel(std::string name, Window* window, Control& parent)
+    : Control(std::move(name), window, MakeWidget<View>(this, parent)) {}
 void TransparentLabel::setCaption(const Text& t) {
     caption_ = t;
-    view_->update();
+    view<View>()->update();
 }
 void TransparentLabel::setTextColour(Colour c) {
     colour_ = c;
-    view_->update();
+    view<View>()->update();
 }
 void TransparentLabel::setFont(const FontSpec* f) {
     font_ = f;
-    view_->update();
+    view<View>()->update();
 }
 void TransparentLabel::setCursor(Cursor c) {
     cursor_ = c;
-    ApplyCursor(view_, c);
+    ApplyCursor(view<View>(), c);
 }
 
 // ---- label and shape box ----
@@ -219,23 +199,16 @@ class FilledView final : public QWidget {
 };
 }  // namespace
 
-Label::Label(std::string name, Window* window, QWidget* parent, Colour background)
-    : Control(std::move(name), window), view_(new FilledView(parent, 0, background, false)) {}
-Label::~Label() {
-    delete view_;
-}
-QWidget* Label::widget() const {
-    return view_;
+Label::Label(std::string name, Window* window, Control& parent, Colour background)
+    : Control(
+          std::move(name), window,
+          std::make_unique<ControlWidget>(new FilledView(WidgetOf(parent), 0, background, false))) {
 }
 
-ShapeBox::ShapeBox(std::string name, Window* window, QWidget* parent, Colour frame, Colour fill)
-    : Control(std::move(name), window), view_(new FilledView(parent, frame, fill, true)) {}
-ShapeBox::~ShapeBox() {
-    delete view_;
-}
-QWidget* ShapeBox::widget() const {
-    return view_;
-}
+ShapeBox::ShapeBox(std::string name, Window* window, Control& parent, Colour frame, Colour fill)
+    : Control(
+          std::move(name), window,
+          std::make_unique<ControlWidget>(new FilledView(WidgetOf(parent), frame, fill, true))) {}
 
 // ---- picture button ----
 
@@ -314,57 +287,51 @@ class PictureButton::View final : public QWidget {
     bool hover_ = false, pressed_ = false, under_ = false;
 };
 
-PictureButton::PictureButton(std::string name, Window* window, QWidget* parent, Colour transparent)
-    : Control(std::move(name), window), view_(new View(this, parent)), transparent_(transparent) {}
-PictureButton::~PictureButton() {
-    delete view_;
-}
-QWidget* PictureButton::widget() const {
-    return view_;
-}
+PictureButton::PictureButton(std::string name, Window* window, Control& parent, Colour transparent)
+    : Control(std::move(name), window, MakeWidget<View>(this, parent)), transparent_(transparent) {}
 void PictureButton::setPicture(int slot, const Bytes& picture) {
     if (slot < 0 || slot > 2)
         return;
     pictures_[slot] = picture;
-    view_->setImage(slot, picture);
+    view<View>()->setImage(slot, picture);
 }
 const Bytes& PictureButton::picture(int slot) const {
     static const Bytes none;
     return slot >= 0 && slot <= 2 ? pictures_[slot] : none;
 }
 void PictureButton::setCursor(Cursor c) {
-    ApplyCursor(view_, c);
+    ApplyCursor(view<View>(), c);
 }
 int PictureButton::shownSlot() const {
-    return view_->shown();
+    return view<View>()->shown();
 }
 
 // ---- timer ----
 
+class Timer::Clock final : public QTimer {};
+
 Timer::Timer(std::string name, Window* window)
-    : Control(std::move(name), window), timer_(new QTimer()) {
-    timer_->setTimerType(Qt::PreciseTimer);
-    QObject::connect(timer_, &QTimer::timeout, [this] { raise(Event::Tick); });
+    : Control(std::move(name), window), clock_(std::make_unique<Clock>()) {
+    clock_->setTimerType(Qt::PreciseTimer);
+    QObject::connect(clock_.get(), &QTimer::timeout, [this] { raise(Event::Tick); });
 }
-Timer::~Timer() {
-    delete timer_;
-}
+Timer::~Timer() = default;
 void Timer::setInterval(int ms) {
     if (ms <= 0) {
         interval_ = 0;
-        timer_->stop();
+        clock_->stop();
         return;
     }
-    if (ms == interval_ && timer_->isActive())
+    if (ms == interval_ && clock_->isActive())
         return;  // keep the running period
     interval_ = ms;
-    timer_->start(ms);
+    clock_->start(ms);
 }
 bool Timer::active() const {
-    return timer_->isActive();
+    return clock_->isActive();
 }
 int Timer::remaining() const {
-    return timer_->isActive() ? timer_->remainingTime() : -1;
+    return clock_->isActive() ? clock_->remainingTime() : -1;
 }
 
 }  // namespace qv

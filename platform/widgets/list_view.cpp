@@ -1,6 +1,10 @@
 #include "widgets/list_view.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+#include <QFile>
 #include <QHeaderView>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QStyleOptionHeader>
@@ -9,6 +13,7 @@
 #include "qt_drawing.h"
 #include "qt_pictures.h"
 #include "qt_text.h"
+#include "qt_widgets.h"
 
 namespace qv {
 namespace {
@@ -30,6 +35,22 @@ class Header final : public QHeaderView {
         return style()->sizeFromContents(QStyle::CT_HeaderSection, &opt, QSize(), this);
     }
 };
+
+// Read through a descriptor: a Qt file name could not name a file whose path is text in no
+// encoding.
+QPixmap ReadPicture(const std::filesystem::path& file) {
+    if (file.empty())
+        return {};
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return {};
+    QFile in;
+    if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
+    return QPixmap::fromImage(QImageReader(&in).read());
+}
 
 }  // namespace
 
@@ -80,80 +101,71 @@ class ListView::View final : public QTreeWidget {
     ListView* owner_;
 };
 
-ListView::ListView(std::string name, Window* window, QWidget* parent)
-    : Control(std::move(name), window), view_(new View(this, parent)) {}
-ListView::~ListView() {
-    delete view_;
-}
-QWidget* ListView::widget() const {
-    return view_;
-}
-QTreeWidget* ListView::tree() const {
-    return view_;
-}
+ListView::ListView(std::string name, Window* window, Control& parent)
+    : Control(std::move(name), window, MakeWidget<View>(this, parent)) {}
 
 void ListView::setTextColour(Colour c) {
-    QPalette pal = view_->palette();
+    QPalette pal = view<View>()->palette();
     pal.setColor(QPalette::Text, ToQColor(c));
-    view_->setPalette(pal);
+    view<View>()->setPalette(pal);
 }
 
 void ListView::setFont(const FontSpec* f) {
-    view_->setFont(MakeFont(f));
+    view<View>()->setFont(MakeFont(f));
 }
 
 void ListView::setRowIcons(const Bytes& group) {
-    view_->icons.clear();
+    view<View>()->icons.clear();
     for (int i = 0;; ++i) {
         Bytes b = TakePicture(group, i);
         if (b.empty())
             break;
-        view_->icons.emplace_back(QPixmap::fromImage(DecodePicture(b)));
+        view<View>()->icons.emplace_back(QPixmap::fromImage(DecodePicture(b)));
     }
 }
 
 int ListView::selectedRow() const {
-    const auto items = view_->selectedItems();
+    const auto items = view<View>()->selectedItems();
     if (items.isEmpty())
         return -1;
-    return view_->indexOfTopLevelItem(items.front());
+    return view<View>()->indexOfTopLevelItem(items.front());
 }
 
 int ListView::rowCount() const {
-    return view_->topLevelItemCount();
+    return view<View>()->topLevelItemCount();
 }
 int ListView::columnCount() const {
-    return view_->columnCount();
+    return view<View>()->columnCount();
 }
 
 Text ListView::cellText(int row, int column) const {
-    QTreeWidgetItem* it = view_->topLevelItem(row);
+    QTreeWidgetItem* it = view<View>()->topLevelItem(row);
     return it ? FromQString(it->text(column)) : Text();
 }
 
-void ListView::setTextBackgroundNone(bool none) {
-    textBackgroundNone_ = none;
-    QPalette pal = view_->palette();
+void ListView::setTransparentTextBackground(bool transparent) {
+    transparentText_ = transparent;
+    QPalette pal = view<View>()->palette();
     pal.setColor(QPalette::Highlight, QColor(0xC4, 0xE1, 0xFF));
     pal.setColor(QPalette::HighlightedText, pal.color(QPalette::Text));
-    view_->setPalette(pal);
+    view<View>()->setPalette(pal);
 }
 
-void ListView::setTiledBackground(const std::string& file) {
+void ListView::setTiledBackground(const std::filesystem::path& file) {
     backgroundFile_ = file;
-    QPixmap tile(QString::fromStdString(file));
-    QPalette pal = view_->palette();
+    const QPixmap tile = ReadPicture(file);
+    QPalette pal = view<View>()->palette();
     if (tile.isNull()) {
         pal.setBrush(QPalette::Base, QColor(Qt::white));
     } else {
         pal.setBrush(QPalette::Base, QBrush(tile));
     }
-    view_->setPalette(pal);
-    view_->viewport()->update();
+    view<View>()->setPalette(pal);
+    view<View>()->viewport()->update();
 }
 
 void InsertListColumn(ListView& list, int position, const Text& title, int width, int format) {
-    QTreeWidget* t = list.view_;
+    QTreeWidget* t = list.view<ListView::View>();
     QStringList labels;
     for (int i = 0; i < t->columnCount(); ++i) labels << t->headerItem()->text(i);
     position = std::clamp(position, 0, static_cast<int>(labels.size()));
@@ -167,13 +179,13 @@ void InsertListColumn(ListView& list, int position, const Text& title, int width
 }
 
 void ClearListRows(ListView& list) {
-    list.view_->clear();
+    list.view<ListView::View>()->clear();
 }
 
 int AddListRow(ListView& list, int position, int picture, int value) {
-    QTreeWidget* t = list.view_;
+    QTreeWidget* t = list.view<ListView::View>();
     auto* item = new QTreeWidgetItem();
-    const std::vector<QIcon>& icons = list.view_->icons;
+    const std::vector<QIcon>& icons = list.view<ListView::View>()->icons;
     if (picture >= 0 && picture < static_cast<int>(icons.size())) {
         item->setIcon(0, icons[static_cast<size_t>(picture)]);
     }
@@ -186,13 +198,13 @@ int AddListRow(ListView& list, int position, int picture, int value) {
 }
 
 void SetListCellText(ListView& list, int row, int column, const Text& text) {
-    QTreeWidgetItem* it = list.view_->topLevelItem(row);
+    QTreeWidgetItem* it = list.view<ListView::View>()->topLevelItem(row);
     if (it && column >= 0)
         it->setText(column, ToQString(text));
 }
 
 void SelectListRow(ListView& list, int row) {
-    QTreeWidget* t = list.view_;
+    QTreeWidget* t = list.view<ListView::View>();
     const QSignalBlocker block(t);
     t->clearSelection();
     QTreeWidgetItem* it = t->topLevelItem(row);
@@ -204,31 +216,6 @@ void SelectListRow(ListView& list, int row) {
         t->setCurrentItem(nullptr);
     }
     t->viewport()->update();
-}
-
-WindowHandle ControlWindowHandle(const Control& control) {
-    return reinterpret_cast<WindowHandle>(&control);
-}
-
-long SendMessageA(WindowHandle handle, std::uint32_t message, std::uintptr_t,
-                  std::uint32_t colour) {
-    auto* list = dynamic_cast<ListView*>(ControlFromHandle(handle));
-    if (!list || message != LVM_SETTEXTBKCOLOR)
-        return 0;
-    list->setTextBackgroundNone(colour == CLR_NONE);
-    return 1;
-}
-
-long SendMessageA(WindowHandle handle, std::uint32_t message, std::uintptr_t, LVBKIMAGEA* record) {
-    auto* list = dynamic_cast<ListView*>(ControlFromHandle(handle));
-    if (!list || message != LVM_SETBKIMAGEA || !record)
-        return 0;
-    // The list copies what it needs now: the caller frees the record when this returns.
-    const std::string file = (record->ulFlags & LVBKIF_SOURCE_URL) && record->pszImage
-                                 ? Utf8(record->pszImage)
-                                 : std::string();
-    list->setTiledBackground(file);
-    return 1;
 }
 
 }  // namespace qv

@@ -6,6 +6,7 @@
 
 #include "qt_drawing.h"
 #include "qt_pictures.h"
+#include "qt_widgets.h"
 #include "widgets/controls.h"
 
 namespace qv {
@@ -117,24 +118,18 @@ class VolumeBar::View final : public QWidget {
     bool hover_ = false, dragging_ = false;
 };
 
-VolumeBar::VolumeBar(std::string name, Window* window, QWidget* parent)
-    : Control(std::move(name), window), view_(new View(this, parent)) {}
-VolumeBar::~VolumeBar() {
-    delete view_;
-}
-QWidget* VolumeBar::widget() const {
-    return view_;
-}
+VolumeBar::VolumeBar(std::string name, Window* window, Control& parent)
+    : Control(std::move(name), window, MakeWidget<View>(this, parent)) {}
 void VolumeBar::setGroups(const Bytes& firstTrack, const Bytes& secondTrack, const Bytes& knob) {
-    view_->setGroups(firstTrack, secondTrack, knob);
+    view<View>()->setGroups(firstTrack, secondTrack, knob);
 }
 void VolumeBar::initPosition(int p) {
     position_ = std::clamp(p, 0, 100);
-    view_->update();
+    view<View>()->update();
 }
 void VolumeBar::setPosition(int p) {
     position_ = std::clamp(p, 0, 100);
-    view_->update();
+    view<View>()->update();
     raise(Event::PositionChanged);
 }
 

@@ -17,6 +17,7 @@
 #include "qt_drawing.h"
 #include "qt_pictures.h"
 #include "qt_text.h"
+#include "qt_widgets.h"
 #include "widgets/list_view.h"
 #include "widgets/window_definition.h"
 
@@ -67,53 +68,43 @@ class Window::View final : public QWidget {
     bool dragging_ = false;
 };
 
-Window::Window(std::string name) : Control(std::move(name), this), view_(new View(this)) {}
+Window::Window(std::string name)
+    : Control(std::move(name), this, std::make_unique<ControlWidget>(new View(this))) {}
 
 Window::~Window() {
     tray.reset();
     copies_.clear();
     // Later controls may live inside earlier ones (the template label in its frame).
     while (!controls_.empty()) controls_.pop_back();
-    delete view_;
-}
-
-QWidget* Window::widget() const {
-    return view_;
-}
-void Window::setLeft(int v) {
-    view_->move(v, view_->y());
-}
-void Window::setTop(int v) {
-    view_->move(view_->x(), v);
 }
 Text Window::title() const {
-    return FromQString(view_->windowTitle());
+    return FromQString(view<View>()->windowTitle());
 }
 void Window::setTitle(const Text& t) {
-    view_->setWindowTitle(ToQString(t));
+    view<View>()->setWindowTitle(ToQString(t));
 }
 
 void Window::setState(WindowState s) {
     if (s == WindowState::Minimised) {
-        view_->setWindowState(view_->windowState() | Qt::WindowMinimized);
-        if (view_->isVisible())
-            view_->showMinimized();
+        view<View>()->setWindowState(view<View>()->windowState() | Qt::WindowMinimized);
+        if (view<View>()->isVisible())
+            view<View>()->showMinimized();
     } else {
-        view_->setWindowState(view_->windowState() & ~Qt::WindowMinimized);
-        view_->showNormal();
-        view_->raise();
-        view_->activateWindow();
+        view<View>()->setWindowState(view<View>()->windowState() & ~Qt::WindowMinimized);
+        view<View>()->showNormal();
+        view<View>()->raise();
+        view<View>()->activateWindow();
     }
 }
 
 WindowState Window::state() const {
-    return view_->windowState() & Qt::WindowMinimized ? WindowState::Minimised
-                                                      : WindowState::Normal;
+    return view<View>()->windowState() & Qt::WindowMinimized ? WindowState::Minimised
+                                                             : WindowState::Normal;
 }
 
 void Window::setFacePicture(const Bytes& picture) {
-    view_->face = DecodePicture(picture);
-    view_->update();
+    view<View>()->face = DecodePicture(picture);
+    view<View>()->update();
 }
 
 void Window::adopt(std::unique_ptr<Control> c) {
@@ -128,11 +119,11 @@ Control* Window::find(const std::string& n) const {
     return nullptr;
 }
 
-QWidget* Window::containerFor(const std::string& parentName) const {
+Control& Window::containerFor(const std::string& parentName) {
     if (parentName.empty())
-        return view_;
+        return *this;
     Control* c = find(parentName);
-    return c && c->widget() ? c->widget() : view_;
+    return c && WidgetOf(*c) ? *c : *this;
 }
 
 Control* Window::copied(int n) const {
@@ -150,7 +141,7 @@ void Window::close() {
         return;
     closed_ = true;
     raise(Event::Closing);
-    view_->hide();
+    view<View>()->hide();
     if (tray)
         tray->icon.hide();
     QCoreApplication::quit();
@@ -207,7 +198,7 @@ bool BindEvents(Window* w, const WindowDefinition& def);                      //
 
 Window* CreateStartWindow(const WindowDefinition& def) {
     auto w = std::make_unique<Window>("");
-    QWidget* v = w->widget();
+    QWidget* v = WidgetOf(*w);
     v->setWindowTitle(QString::fromUtf8(def.title));
     v->setFixedSize(def.width, def.height);
     v->move(def.left, def.top);
@@ -216,12 +207,12 @@ Window* CreateStartWindow(const WindowDefinition& def) {
     for (const ControlDefinition& d : def.controls) w->adopt(MakeControl(d, w.get()));
     // A control may sit in one defined after it: place it in its parent once all exist.
     for (const ControlDefinition& d : def.controls) {
-        Control* c = d.parent ? w->find(d.name) : nullptr;
-        QWidget* parent = d.parent ? w->containerFor(d.parent) : nullptr;
-        if (c && c->widget() && parent && c->widget()->parentWidget() != parent) {
-            c->widget()->setParent(parent);
-            c->widget()->setGeometry(d.left, d.top, d.width, d.height);
-            c->widget()->setVisible(d.visible);
+        QWidget* widget = d.parent && w->find(d.name) ? WidgetOf(*w->find(d.name)) : nullptr;
+        QWidget* parent = d.parent ? WidgetOf(w->containerFor(d.parent)) : nullptr;
+        if (widget && parent && widget->parentWidget() != parent) {
+            widget->setParent(parent);
+            widget->setGeometry(d.left, d.top, d.width, d.height);
+            widget->setVisible(d.visible);
         }
     }
     // A shape box is a frame drawn on the face: the controls that cross it (the dividers) lie
@@ -229,8 +220,8 @@ Window* CreateStartWindow(const WindowDefinition& def) {
     // order, later ones on top.
     for (const ControlDefinition& d : def.controls) {
         Control* c = d.kind == Kind::ShapeBox ? w->find(d.name) : nullptr;
-        if (c && c->widget())
-            c->widget()->lower();
+        if (QWidget* widget = c ? WidgetOf(*c) : nullptr)
+            widget->lower();
     }
     if (!BindEvents(w.get(), def))
         return nullptr;
@@ -274,9 +265,10 @@ void CopyControl(const Control& templ, Control*& variable) {
     Window* w = templ.window();
     if (!t || !w)
         return;
-    QWidget* parent = t->widget()->parentWidget();
-    auto copy = std::make_unique<TransparentLabel>(t->name(), w, parent);
-    copy->widget()->setGeometry(t->widget()->geometry());
+    // Made in the window, then moved into the template's own parent.
+    auto copy = std::make_unique<TransparentLabel>(t->name(), w, *w);
+    WidgetOf(*copy)->setParent(WidgetOf(*t)->parentWidget());
+    WidgetOf(*copy)->setGeometry(WidgetOf(*t)->geometry());
     copy->setFont(t->font());
     copy->setTextColour(t->textColour());
     copy->setCursor(t->cursor());
@@ -297,7 +289,7 @@ bool SetWindowOutline(Window& window, const Bytes& mask, Colour key) {
         return false;
     QRegion region;
     region.setRects(runs.data(), static_cast<int>(runs.size()));
-    window.widget()->setMask(region);
+    WidgetOf(window)->setMask(region);
     return true;
 }
 

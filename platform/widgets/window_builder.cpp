@@ -2,19 +2,12 @@
 #include <QWidget>
 #include <cstdio>
 
+#include "qt_widgets.h"
 #include "widgets/list_view.h"
 #include "widgets/window.h"
 #include "widgets/window_definition.h"
 
 namespace qv {
-
-MediaPlayerControl::MediaPlayerControl(std::string name, Window* window)
-    : Control(std::move(name), window), player_(CreateMediaPlayer()) {
-    player_->onStatusChange = [this] { raise(Event::StatusChange); };
-}
-MediaPlayerControl::~MediaPlayerControl() {
-    player_->onStatusChange = nullptr;
-}
 
 namespace {
 Bytes Picture(PictureSource s) {
@@ -23,7 +16,7 @@ Bytes Picture(PictureSource s) {
 }  // namespace
 
 std::unique_ptr<Control> MakeControl(const ControlDefinition& d, Window* w) {
-    QWidget* parent = w->containerFor(d.parent ? d.parent : "");
+    Control& parent = w->containerFor(d.parent ? d.parent : "");
     std::unique_ptr<Control> c;
     switch (d.kind) {
         case Kind::TransparentLabel: {
@@ -68,17 +61,11 @@ std::unique_ptr<Control> MakeControl(const ControlDefinition& d, Window* w) {
         case Kind::Timer:
             c = std::make_unique<Timer>(d.name, w);
             break;
-        case Kind::MediaPlayer:
-            c = std::make_unique<MediaPlayerControl>(d.name, w);
-            break;
-        case Kind::DbConnection:
-            c = std::make_unique<DatabaseControl>(d.name, w);
-            break;
-        case Kind::RecordSet:
-            c = std::make_unique<RecordSetControl>(d.name, w);
+        case Kind::Object:
+            c = d.make ? d.make(d.name, w) : std::make_unique<Control>(d.name, w);
             break;
     }
-    if (QWidget* v = c->widget()) {
+    if (QWidget* v = WidgetOf(*c)) {
         v->setGeometry(d.left, d.top, d.width, d.height);
         v->setVisible(d.visible);
     }

@@ -36,7 +36,7 @@ TEST(Catgen, BuildsTheCatalogueAndKeepsItWhenTheSourceIsBad) {
     {
         DbConnection conn;
         RequireTable(conn, StationTable());
-        ASSERT_NE(OpenConnection(conn, Gbk(out), ""), 0);
+        ASSERT_NE(OpenConnection(conn, out, ""), 0);
         RecordSet rs;
         AttachRecordSet(rs, conn);
         OpenRecordSetTable(rs, "radio", Gbk("省份 ASC"));

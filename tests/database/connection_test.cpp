@@ -50,7 +50,7 @@ TEST(DatabaseConnection, RefusesFilesThatAreNotAStationCatalogue) {
         const bool existed = fs::exists(path);
         DbConnection conn;
         RequireTable(conn, StationTable());
-        EXPECT_EQ(OpenConnection(conn, Gbk(path), ""), 0);
+        EXPECT_EQ(OpenConnection(conn, path, ""), 0);
         EXPECT_EQ(fs::exists(path), existed) << "the open must never create the file";
         RecordSet rs;
         AttachRecordSet(rs, conn);
@@ -79,7 +79,7 @@ TEST(DatabaseConnection, RequiresTheTableItsCallerNames) {
         SCOPED_TRACE(c.what);
         DbConnection conn;
         RequireTable(conn, c.shape);
-        ASSERT_EQ(OpenConnection(conn, Gbk(path), "") != 0, c.opens);
+        ASSERT_EQ(OpenConnection(conn, path, "") != 0, c.opens);
         if (!c.opens)
             continue;
         RecordSet rs;
@@ -112,7 +112,7 @@ TEST(DatabaseConnection, NeverWritesTheFileWhateverTheQuerySays) {
     const std::string bytes = ReadFile(path);
     DbConnection conn;
     RequireTable(conn, StationTable());
-    ASSERT_NE(OpenConnection(conn, Gbk(path), ""), 0);
+    ASSERT_NE(OpenConnection(conn, path, ""), 0);
     RecordSet rs;
     AttachRecordSet(rs, conn);
     for (const char* sql :
@@ -142,11 +142,11 @@ TEST(DatabaseConnection, ALockedFileFailsInsteadOfWaiting) {
         SQLITE_OK);
     DbConnection conn;
     RequireTable(conn, StationTable());
-    EXPECT_EQ(OpenConnection(conn, Gbk(path), ""), 0);
+    EXPECT_EQ(OpenConnection(conn, path, ""), 0);
     sqlite3_exec(writer, "rollback", nullptr, nullptr, nullptr);
     sqlite3_close(writer);
     RequireTable(conn, StationTable());
-    EXPECT_NE(OpenConnection(conn, Gbk(path), ""), 0) << "reopening the same connection works";
+    EXPECT_NE(OpenConnection(conn, path, ""), 0) << "reopening the same connection works";
 }
 
 TEST(DatabaseConnection, ARecordSetOutlivingItsConnectionListsNothing) {
@@ -158,7 +158,7 @@ TEST(DatabaseConnection, ARecordSetOutlivingItsConnectionListsNothing) {
     {
         DbConnection conn;
         RequireTable(conn, StationTable());
-        ASSERT_NE(OpenConnection(conn, Gbk(path), ""), 0);
+        ASSERT_NE(OpenConnection(conn, path, ""), 0);
         AttachRecordSet(rs, conn);
         OpenRecordSetTable(rs, "radio", "");
         EXPECT_EQ(RecordCount(rs), 1);

@@ -19,7 +19,7 @@ class Listing : public ::testing::Test {
         std::string path = kit::NewFolder("db") + "/mmsDT.dll";
         ASSERT_EQ(kit::WriteCatalogue(path, rows), "");
         RequireTable(conn_, StationTable());
-        ASSERT_NE(OpenConnection(conn_, Gbk(path), ""), 0);
+        ASSERT_NE(OpenConnection(conn_, path, ""), 0);
         AttachRecordSet(rs_, conn_);
     }
     void OpenAll() { OpenRecordSetTable(rs_, "radio", Gbk("省份 ASC")); }
@@ -235,7 +235,7 @@ TEST_F(Listing, ExtraColumnsAreFetchedAndReadByName) {
                   "insert into radio values(8, '安台', '北京', 'm', null)"},
                  true);
     RequireTable(conn_, StationTable());
-    ASSERT_NE(OpenConnection(conn_, Gbk(path), ""), 0);
+    ASSERT_NE(OpenConnection(conn_, path, ""), 0);
     AttachRecordSet(rs_, conn_);
     OpenProvince("北京");
     ASSERT_EQ(RecordCount(rs_), 2);

@@ -82,7 +82,7 @@ TEST(ShellCatalogue, ListsInGbkOrderWhateverTheFileDeclares) {
 
         DbConnection conn;
         RequireTable(conn, StationTable());
-        ASSERT_NE(OpenConnection(conn, Gbk(path), ""), 0);
+        ASSERT_NE(OpenConnection(conn, path, ""), 0);
         RecordSet rs;
         AttachRecordSet(rs, conn);
         OpenRecordSetTable(rs, "radio", Gbk("省份 ASC"));
@@ -144,7 +144,7 @@ TEST(ShellCatalogue, TheShippedCatalogueIsPlainSqlite) {
     for (const std::string& file : {std::string(QV_PROGRAM_DIR) + "/mmsDT.dll", restored}) {
         DbConnection conn;
         RequireTable(conn, StationTable());
-        ASSERT_NE(OpenConnection(conn, Gbk(file), ""), 0) << file;
+        ASSERT_NE(OpenConnection(conn, file, ""), 0) << file;
         RecordSet rs;
         AttachRecordSet(rs, conn);
         OpenRecordSetTable(rs, "radio", Gbk("省份 ASC"));

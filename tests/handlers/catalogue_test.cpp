@@ -19,7 +19,7 @@ namespace {
 using Catalogue = MainWindowTest;
 
 std::string TempTem() {
-    return Utf8(SystemFolderPath(11)) + "temp.tem";
+    return CacheFolder() / "temp.tem";
 }
 
 TransparentLabel* Province(int n) {
@@ -34,8 +34,8 @@ TEST_F(Catalogue, AllStationsFillTheListTheGridAndTheCount) {
                    {"戊台", "北京 ", "l5"}});
     ListView& list = *f().超级列表框_名称;
     ASSERT_EQ(list.columnCount(), 1);
-    EXPECT_EQ(FromQString(list.tree()->headerItem()->text(0)), Gbk("电台"));
-    EXPECT_EQ(list.tree()->columnWidth(0), 180);
+    EXPECT_EQ(FromQString(TreeOf(list)->headerItem()->text(0)), Gbk("电台"));
+    EXPECT_EQ(TreeOf(list)->columnWidth(0), 180);
     EXPECT_EQ(list.rowCount(), 5);
     EXPECT_EQ(f().透明标签2->caption(), Gbk("共 5 个电台"));
     // Empty province first (no label), then 安徽, 北京 and "北京 " (a trailing blank differs).
@@ -49,7 +49,7 @@ TEST_F(Catalogue, AllStationsFillTheListTheGridAndTheCount) {
         EXPECT_TRUE(Province(n)->visible());
         EXPECT_EQ(Province(n)->caption(), (*G().provinceList)[static_cast<size_t>(n - 1)]);
         EXPECT_EQ(Province(n)->textColour(), 0x00006FDDu);
-        EXPECT_EQ(Province(n)->widget()->parentWidget(), f().外形框1->widget());
+        EXPECT_EQ(WidgetOf(*Province(n))->parentWidget(), WidgetOf(*f().外形框1));
     }
     EXPECT_EQ(Province(4), nullptr);
     EXPECT_FALSE(f().透明标签1->visible());
@@ -84,7 +84,7 @@ TEST_F(Catalogue, TheBackgroundIsWrittenWholeAndTiledBehindTransparentText) {
     EXPECT_EQ(ReadFile(TempTem()), art::ListBackground());
     EXPECT_TRUE(list.transparentTextBackground());
     EXPECT_EQ(list.backgroundFile(), TempTem());
-    const QBrush base = list.tree()->palette().brush(QPalette::Base);
+    const QBrush base = TreeOf(list)->palette().brush(QPalette::Base);
     EXPECT_FALSE(base.texture().isNull());
     EXPECT_EQ(base.texture().size(), QSize(3, 21));
     // No picture: an empty file, both messages still sent.
@@ -128,7 +128,7 @@ TEST_F(Catalogue, EveryFillSetsTheBackgroundAndRewritesTheFileOnlyWhenItDiffers)
             const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
             ASSERT_EQ(::utimensat(AT_FDCWD, TempTem().c_str(), old, 0), 0);
         }
-        list.setTextBackgroundNone(false);
+        list.setTransparentTextBackground(false);
         list.setTiledBackground({});
         Province(1)->raise(Event::Click);
         EXPECT_EQ(ReadFile(TempTem()), picture);
@@ -140,7 +140,7 @@ TEST_F(Catalogue, EveryFillSetsTheBackgroundAndRewritesTheFileOnlyWhenItDiffers)
         // Both messages were sent again.
         EXPECT_TRUE(list.transparentTextBackground());
         EXPECT_EQ(list.backgroundFile(), TempTem());
-        EXPECT_EQ(list.tree()->palette().brush(QPalette::Base).texture().size(), QSize(3, 21));
+        EXPECT_EQ(TreeOf(list)->palette().brush(QPalette::Base).texture().size(), QSize(3, 21));
     }
 }
 

@@ -8,7 +8,6 @@
 #include "files/folders.h"
 #include "kit/sealed.h"
 #include "tests/support/support.h"
-#include "ui/main_window.h"
 
 namespace qv::test {
 
@@ -52,7 +51,7 @@ void MainWindowTest::TearDown() {
     ReleaseGlobalsAtExit();
     SetMediaPlayerFactory(nullptr);
     Form() = MainForm{};
-    SetProgramFolder(Text());
+    SetProgramFolder({});
     ASSERT_EQ(chdir(previousFolder_.c_str()), 0);
 }
 

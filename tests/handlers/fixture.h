@@ -1,15 +1,21 @@
 #pragma once
 // The real main window on the offscreen platform with a scripted player, built without its
-// created sequence, so each test runs the steps it needs. Its folder is the working folder; the
-// program's folder, where pz.ini lives, is another folder of the test's own.
+// created sequence, so each test runs the steps it needs (the controls' Qt widgets: qt_widgets.h).
+// Its folder is the working folder; the program's folder, where pz.ini lives, is another folder
+// of the test's own.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
-#include "app/routines.h"
+#include "app/created.h"
+#include "app/program.h"
 #include "kit/catalogue.h"
+#include "qt_widgets.h"
+#include "radio/playback.h"
+#include "radio/station_list.h"
+#include "shell/shell.h"
+#include "state/globals.h"
 #include "tests/handlers/fake_player.h"
 #include "ui/form.h"
 

@@ -18,7 +18,7 @@ class ListGestures : public MainWindowTest {
     void SetUp() override {
         MainWindowTest::SetUp();
         OpenCatalogue(Stations(4, 1));
-        t = f().超级列表框_名称->tree();
+        t = TreeOf(*f().超级列表框_名称);
         t->setFocus();
         // Each tuning notes the row that was selected while the player was given its link.
         player->onURL = [this](FakePlayer&) {

@@ -20,11 +20,11 @@ using Shell = MainWindowTest;
 
 // The settings file lives in the program's folder (the fixture's stand-in for the executable's),
 // not in the working folder.
-std::string Ini() {
-    return Utf8(ProgramFolder()) + "/pz.ini";
+std::filesystem::path Ini() {
+    return ProgramFolder() / "pz.ini";
 }
 Text Read(const char* section, const char* key) {
-    return ReadIniValue(Gbk(Ini()), Gbk(section), Gbk(key), Gbk("<none>"));
+    return ReadIniValue(Ini(), Gbk(section), Gbk(key), Gbk("<none>"));
 }
 
 using Settings = MainWindowTest;
@@ -51,8 +51,8 @@ TEST_F(Settings, StoredValuesComeBackExactly) {
                           "\r\n[音量]\r\n音量值=20\r\n")));
     const Text name = Gbk("  >>> \"奇怪\" 电台=;[x] ");
     const Text link = Gbk(" http://127.0.0.1:1/a?b=\"c\"&d=e ");
-    ASSERT_TRUE(WriteIniValue(Gbk(Ini()), Gbk("电台"), Gbk("名称"), name));
-    ASSERT_TRUE(WriteIniValue(Gbk(Ini()), Gbk("电台"), Gbk("链接"), link));
+    ASSERT_TRUE(WriteIniValue(Ini(), Gbk("电台"), Gbk("名称"), name));
+    ASSERT_TRUE(WriteIniValue(Ini(), Gbk("电台"), Gbk("链接"), link));
     RestoreWindowPosition();
     RestoreVolume();
     RestoreLastStation();
@@ -111,7 +111,7 @@ TEST_F(Settings, OnlyVolumesFrom0To100MoveTheBar) {
                                                  {" 42x", 42}};
     for (auto [stored, position] : cases) {
         f().多功能条1->initPosition(50);
-        ASSERT_TRUE(WriteIniValue(Gbk(Ini()), Gbk("音量"), Gbk("音量值"), stored));
+        ASSERT_TRUE(WriteIniValue(Ini(), Gbk("音量"), Gbk("音量值"), stored));
         RestoreVolume();
         EXPECT_EQ(f().多功能条1->position(), position) << stored;
     }
@@ -307,7 +307,7 @@ TEST_F(Shell, TheCloseButtonWritesTheSettingsBeforeTheWindowGoes) {
     f().透明标签_名称->setCaption(Gbk(">>> 关"));
     OnCloseButtonClick();
     EXPECT_TRUE(f().窗口->closed());
-    EXPECT_FALSE(f().窗口->widget()->isVisible());
+    EXPECT_FALSE(WidgetOf(*f().窗口)->isVisible());
     EXPECT_EQ(Read("电台", "名称"), Gbk(">>> 关"));
     EXPECT_FALSE(std::filesystem::exists(folder + "/pz.ini")) << "written in the working folder";
 }

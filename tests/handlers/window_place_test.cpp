@@ -18,7 +18,7 @@ namespace {
 
 class WindowPlace : public MainWindowTest {
   protected:
-    static std::string Ini() { return Utf8(ProgramFolder()) + "/pz.ini"; }
+    static std::filesystem::path Ini() { return ProgramFolder() / "pz.ini"; }
 };
 
 TEST_F(WindowPlace, AnyScreenHoldsTheStoredPlaceNotTheSpaceBetweenThem) {
@@ -37,8 +37,8 @@ TEST_F(WindowPlace, AnyScreenHoldsTheStoredPlaceNotTheSpaceBetweenThem) {
         SCOPED_TRACE(testing::Message() << c[0] << "," << c[1]);
         f().窗口->setLeft(50);
         f().窗口->setTop(50);
-        WriteIniValue(Gbk(Ini()), Gbk("窗口位置"), Gbk("左边"), IntToText(c[0]));
-        WriteIniValue(Gbk(Ini()), Gbk("窗口位置"), Gbk("顶边"), IntToText(c[1]));
+        WriteIniValue(Ini(), Gbk("窗口位置"), Gbk("左边"), IntToText(c[0]));
+        WriteIniValue(Ini(), Gbk("窗口位置"), Gbk("顶边"), IntToText(c[1]));
         RestoreWindowPosition();
         EXPECT_EQ(f().窗口->left(), c[2]);
         EXPECT_EQ(f().窗口->top(), c[3]);

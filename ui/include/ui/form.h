@@ -1,5 +1,7 @@
 #pragma once
 // The main window's controls by their names, bound once the window is built.
+#include "database/database.h"
+#include "player/media_player.h"
 #include "widgets/list_view.h"
 #include "widgets/window.h"
 #include "widgets/window_definition.h"

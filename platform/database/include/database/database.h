@@ -12,6 +12,7 @@
 // made it: on opening, a temporary view of the required table's name over the file's table puts
 // the "gbk" collation (GBK byte order, pinyin order for common hanzi) on its columns, so listings
 // keep that order whatever the file declares; like is case-sensitive, as texts compare byte-wise.
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -46,7 +47,9 @@ struct TableShape {
 };
 void RequireTable(DbConnection& conn, TableShape shape);
 
-[[nodiscard]] int OpenConnection(DbConnection& conn, const Text& file, const Text& second);
+// The file's path is the file system's own bytes, as they stand.
+[[nodiscard]] int OpenConnection(DbConnection& conn, const std::filesystem::path& file,
+                                 const Text& second);
 void AttachRecordSet(RecordSet& rs, DbConnection& conn);
 void OpenRecordSetTable(RecordSet& rs, const Text& table, const Text& ordering);
 void OpenRecordSetQuery(RecordSet& rs, const Text& sql, int mode);

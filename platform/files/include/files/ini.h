@@ -4,6 +4,7 @@
 // file afresh; nothing is cached or held open. A path is the file system's own bytes and is used
 // as it stands: a '\' is an ordinary character of a name, and a folder name need not be valid
 // text in any code page.
+#include <filesystem>
 #include <vector>
 
 #include "texts/text.h"
@@ -12,8 +13,8 @@ namespace qv {
 
 // The stored value, or `fallback` when the file, the section or the key is missing (or the file
 // cannot be read). Never changes the file.
-[[nodiscard]] Text ReadIniValue(const Text& path, const Text& section, const Text& key,
-                                const Text& fallback);
+[[nodiscard]] Text ReadIniValue(const std::filesystem::path& path, const Text& section,
+                                const Text& key, const Text& fallback);
 
 // Values written to one settings file together: added in order, then applied in one read, edit
 // and atomic replacement of the file, while every other writer of the file waits (another
@@ -23,7 +24,7 @@ namespace qv {
 // hung) is not waited for.
 class IniEditBatch final {
   public:
-    explicit IniEditBatch(Text path);
+    explicit IniEditBatch(std::filesystem::path path);
     // One value to create or replace, after those added before it.
     void Set(Text section, Text key, Text value);
     // Writes every value that can be stored, keeping every other byte of the file as it was. The
@@ -41,11 +42,12 @@ class IniEditBatch final {
         Text key;
         Text value;
     };
-    Text path_;
+    std::filesystem::path path_;
     std::vector<Value> values_;
 };
 
 // Creates or replaces one value: a batch of its own.
-bool WriteIniValue(const Text& path, const Text& section, const Text& key, const Text& value);
+bool WriteIniValue(const std::filesystem::path& path, const Text& section, const Text& key,
+                   const Text& value);
 
 }  // namespace qv

@@ -23,8 +23,5 @@ using Bytes = std::string;  // a byte set (a picture, a file's content)
 // The first or last n bytes; the whole text when it is shorter; empty for n <= 0.
 [[nodiscard]] Text LeftBytes(std::string_view text, int n);
 [[nodiscard]] Text RightBytes(std::string_view text, int n);
-[[nodiscard]] constexpr int BitOr(int a, int b) {
-    return a | b;
-}
 
 }  // namespace qv

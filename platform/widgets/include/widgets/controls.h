@@ -3,7 +3,6 @@
 // window_definition.h) and raise their events one at a time on the UI thread. An event runs its
 // bound routine synchronously, also when a property write raises it: the write returns after
 // the routine has run.
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,36 +13,11 @@
 #include "texts/text.h"
 #include "widgets/pictures.h"
 
-class QWidget;
-class QTimer;
-
 namespace qv {
 
-// A control's own widget, which turns null once the widget is gone (Qt deletes a parent's
-// children with it, so the widget may go before its control).
-class WidgetHandle {
-  public:
-    WidgetHandle() = default;
-    explicit WidgetHandle(QWidget* widget);
-    [[nodiscard]] QWidget* get() const { return cell_ ? *cell_ : nullptr; }
-
-  private:
-    std::shared_ptr<QWidget*> cell_;  // cleared when the widget is destroyed
-};
-
-template <class T>
-class WidgetPtr {
-  public:
-    explicit WidgetPtr(T* widget) : handle_(widget) {}
-    [[nodiscard]] T* get() const { return static_cast<T*>(handle_.get()); }
-    T* operator->() const { return get(); }
-    operator T*() const { return get(); }  // NOLINT(google-explicit-constructor)
-
-  private:
-    WidgetHandle handle_;
-};
-
 class Window;
+// A control's widget, on the platform's side (qt_widgets.h).
+class ControlWidget;
 
 enum class Cursor { Default, Hand };
 enum class Event {
@@ -67,6 +41,9 @@ struct FontSpec {
 
 using Routine = std::variant<void (*)(), void (*)(int), void (*)(int, int, int)>;
 
+// A control of a window, with a widget or without one (a timer, a media player). One with a
+// widget lies in a parent control (the window, or a shape box) and is placed relative to it; one
+// without has no place (all 0).
 class Control {
   public:
     Control(std::string name, Window* window);
@@ -76,14 +53,13 @@ class Control {
 
     [[nodiscard]] const std::string& name() const { return name_; }
     [[nodiscard]] Window* window() const { return window_; }
-    [[nodiscard]] virtual QWidget* widget() const { return nullptr; }
 
     [[nodiscard]] int left() const;
     [[nodiscard]] int top() const;
     [[nodiscard]] int width() const;
     [[nodiscard]] int height() const;
-    virtual void setLeft(int v);
-    virtual void setTop(int v);
+    void setLeft(int v);
+    void setTop(int v);
     [[nodiscard]] bool visible() const;
     void setVisible(bool v);
 
@@ -93,23 +69,28 @@ class Control {
     // Runs the routine bound to `e`, if any, with this control as the event's source.
     void raise(Event e, int a = 0, int b = 0, int c = 0);
 
+  protected:
+    // With its widget, which goes with the control, or before it when Qt deletes it with its
+    // parent.
+    Control(std::string name, Window* window, std::unique_ptr<ControlWidget> widget);
+    // The widget as the platform's class View (qt_widgets.h); null once it is gone.
+    template <class View>
+    [[nodiscard]] View* view() const;
+
   private:
+    friend class ControlWidget;
     std::string name_;
     Window* window_;
     std::map<Event, Routine> routines_;
+    std::unique_ptr<ControlWidget> widget_;
 };
-
-// The live control behind a native handle (see ControlWindowHandle); null when none.
-[[nodiscard]] Control* ControlFromHandle(std::uintptr_t handle);
 
 // The control whose routine is running (the innermost one when events nest); null outside.
 [[nodiscard]] Control* EventSourceControl();
 
 class TransparentLabel final : public Control {
   public:
-    TransparentLabel(std::string name, Window* window, QWidget* parent);
-    ~TransparentLabel() override;
-    [[nodiscard]] QWidget* widget() const override;
+    TransparentLabel(std::string name, Window* window, Control& parent);
     [[nodiscard]] Text caption() const { return caption_; }
     void setCaption(const Text& t);
     [[nodiscard]] Colour textColour() const { return colour_; }
@@ -121,7 +102,6 @@ class TransparentLabel final : public Control {
 
   private:
     class View;
-    WidgetPtr<View> view_;
     Text caption_;
     Colour colour_ = 0;
     const FontSpec* font_ = nullptr;
@@ -131,30 +111,18 @@ class TransparentLabel final : public Control {
 // A plain rectangle in its background colour (no caption).
 class Label final : public Control {
   public:
-    Label(std::string name, Window* window, QWidget* parent, Colour background);
-    ~Label() override;
-    [[nodiscard]] QWidget* widget() const override;
-
-  private:
-    WidgetPtr<QWidget> view_;
+    Label(std::string name, Window* window, Control& parent, Colour background);
 };
 
 // A rectangle with a one-pixel frame line around a filled area; holds other controls.
 class ShapeBox final : public Control {
   public:
-    ShapeBox(std::string name, Window* window, QWidget* parent, Colour frame, Colour fill);
-    ~ShapeBox() override;
-    [[nodiscard]] QWidget* widget() const override;
-
-  private:
-    WidgetPtr<QWidget> view_;
+    ShapeBox(std::string name, Window* window, Control& parent, Colour frame, Colour fill);
 };
 
 class PictureButton final : public Control {
   public:
-    PictureButton(std::string name, Window* window, QWidget* parent, Colour transparent);
-    ~PictureButton() override;
-    [[nodiscard]] QWidget* widget() const override;
+    PictureButton(std::string name, Window* window, Control& parent, Colour transparent);
     // Slots 0 normal, 1 hover, 2 pressed. The button keeps its own copy of the bytes.
     void setPicture(int slot, const Bytes& picture);
     [[nodiscard]] const Bytes& picture(int slot) const;
@@ -165,7 +133,6 @@ class PictureButton final : public Control {
 
   private:
     class View;
-    WidgetPtr<View> view_;
     Colour transparent_;
     Bytes pictures_[3];
 };
@@ -173,9 +140,7 @@ class PictureButton final : public Control {
 // The multi-function bar as a 0..100 slider drawn from two track pictures and a knob group.
 class VolumeBar final : public Control {
   public:
-    VolumeBar(std::string name, Window* window, QWidget* parent);
-    ~VolumeBar() override;
-    [[nodiscard]] QWidget* widget() const override;
+    VolumeBar(std::string name, Window* window, Control& parent);
     void setGroups(const Bytes& firstTrack, const Bytes& secondTrack, const Bytes& knob);
     [[nodiscard]] int position() const { return position_; }
     // Raises the position-changed event on every write, also of the position already held.
@@ -185,7 +150,6 @@ class VolumeBar final : public Control {
 
   private:
     class View;
-    WidgetPtr<View> view_;
     int position_ = 50;
 };
 
@@ -201,7 +165,8 @@ class Timer final : public Control {
     [[nodiscard]] int remaining() const;
 
   private:
-    QTimer* timer_;
+    class Clock;
+    std::unique_ptr<Clock> clock_;
     int interval_ = 0;
 };
 

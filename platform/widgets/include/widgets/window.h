@@ -23,9 +23,6 @@ class Window final : public Control {
   public:
     explicit Window(std::string name);
     ~Window() override;
-    [[nodiscard]] QWidget* widget() const override;
-    void setLeft(int v) override;
-    void setTop(int v) override;
 
     [[nodiscard]] Text title() const;
     void setTitle(const Text& t);
@@ -41,7 +38,9 @@ class Window final : public Control {
     [[nodiscard]] T* get(const std::string& name) const {
         return dynamic_cast<T*>(find(name));
     }
-    [[nodiscard]] QWidget* containerFor(const std::string& parentName) const;
+    // The control named to hold others (a shape box), or the window itself when none is named or
+    // the one named has no widget.
+    [[nodiscard]] Control& containerFor(const std::string& parentName);
 
     // Copies made at run time, numbered from 1.
     [[nodiscard]] Control* copied(int n) const;
@@ -54,7 +53,6 @@ class Window final : public Control {
 
   private:
     class View;
-    View* view_;
     std::vector<std::unique_ptr<Control>> controls_;
     std::vector<std::unique_ptr<Control>> copies_;
     bool closed_ = false;

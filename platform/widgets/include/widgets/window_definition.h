@@ -2,10 +2,10 @@
 // A window defined as data: the window, its controls in order, and the table that binds their
 // events to routines. CreateStartWindow reads it (platform/window.h).
 #include <cstddef>
+#include <memory>
 #include <span>
+#include <string>
 
-#include "database/database.h"
-#include "player/media_player.h"
 #include "widgets/controls.h"
 
 namespace qv {
@@ -18,12 +18,13 @@ enum class Kind {
     VolumeBar,
     Timer,
     ListView,
-    MediaPlayer,
-    DbConnection,
-    RecordSet
+    Object  // a non-visual control of the caller's own, made by its `make`
 };
 
 using PictureSource = const Bytes& (*)();
+// Makes a control that holds an object of the caller's (a media player, a database connection);
+// it raises its events through Control::raise.
+using ControlMaker = std::unique_ptr<Control> (*)(std::string name, Window* window);
 
 struct ControlDefinition {
     const char* name;  // UTF-8
@@ -41,7 +42,8 @@ struct ControlDefinition {
     // Picture buttons: slots 0..2. Volume bar: first track, second track, (empty), knob.
     // List view: its row-icon group in [0].
     PictureSource pictures[4] = {};
-    int value = 0;  // volume bar: start position; timer: interval
+    int value = 0;                // volume bar: start position; timer: interval
+    ControlMaker make = nullptr;  // Object: null makes a control that holds nothing
 };
 
 struct EventBinding {
@@ -58,29 +60,6 @@ struct WindowDefinition {
     std::span<const EventBinding> bindings;
     // Runs once the controls exist, before the created event.
     void (*built)(class Window*) = nullptr;
-};
-
-// Non-visual controls.
-class MediaPlayerControl final : public Control {
-  public:
-    MediaPlayerControl(std::string name, Window* window);
-    ~MediaPlayerControl() override;
-    [[nodiscard]] MediaPlayer& player() const { return *player_; }
-
-  private:
-    std::unique_ptr<MediaPlayer> player_;
-};
-
-class DatabaseControl final : public Control {
-  public:
-    using Control::Control;
-    DbConnection connection;
-};
-
-class RecordSetControl final : public Control {
-  public:
-    using Control::Control;
-    RecordSet records;
 };
 
 }  // namespace qv

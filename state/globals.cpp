@@ -1,7 +1,4 @@
-#include "app/globals.h"
-
-#include "ui/main_window.h"
-#include "widgets/window.h"
+#include "state/globals.h"
 
 namespace qv {
 
@@ -27,15 +24,6 @@ void ReleaseGlobalsAtExit() {
         delete g.provinceList;
         g.provinceList = nullptr;
     }
-}
-
-void ProgramEntry() {
-    CreateGlobals();
-    RegisterExitRoutine(ReleaseGlobalsAtExit);
-    if (!CreateStartWindow(MainWindowDefinition()))
-        ExitProgram(1);
-    RunMessageLoop();
-    ExitProgram(0);
 }
 
 }  // namespace qv

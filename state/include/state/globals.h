@@ -1,5 +1,6 @@
 #pragma once
-// The state the event routines share for the whole run.
+// The state the event routines share for the whole run: made before the main window exists and
+// released at exit, after it is gone.
 #include <memory>
 #include <vector>
 
@@ -34,8 +35,10 @@ struct Globals {
 
 [[nodiscard]] Globals& G();
 
+// The two holders and the province list, each empty; the flags and counters keep their zeros.
 void CreateGlobals();
+// The exit clean-up: the controls object, then the settings object, then every text of the
+// province list and the list itself.
 void ReleaseGlobalsAtExit();
-[[noreturn]] void ProgramEntry();
 
 }  // namespace qv
