@@ -1,17 +1,20 @@
 // The built program against the bare mpv player, measured alike: both started from fork/exec,
 // in interleaved rounds of one run, on the same loopback streams. Start to playing (the program's
 // window title beginning "正在播放"; mpv's core no longer idle, seen through its IPC socket),
-// CPU time over a stretch of playing, and memory while playing.
+// a click on a station of the idle program against a loadfile command to an idle mpv, CPU time
+// over a stretch of playing, and memory while playing.
 //
-//   quorvin-playback-bench [--program DIR] [--smaps] [start rounds (7)] [seconds (60)]
-//                          [playing rounds (3)]
+//   quorvin-playback-bench [--program DIR] [--smaps] [--only start|click|playing]
+//                          [start and click rounds (7)] [seconds (60)] [playing rounds (3)]
 //
 // --program DIR runs DIR/quorvin instead of the build's (to compare builds on the same streams);
-// --smaps prints both players' memory by mapping at the end of the last playing round.
+// --smaps prints both players' memory by mapping at the end of the last playing round; --only
+// runs one of the three parts.
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +26,7 @@
 
 #include "bench/playback/support.h"
 #include "bench/playback/watch.h"
+#include "kit/catalogue.h"
 #include "kit/process.h"
 #include "kit/sealed.h"
 #include "kit/stream_server.h"
@@ -36,6 +40,18 @@ constexpr int kPlayTimeoutMs = 20000;
 constexpr int kBurstBytes = 64 * 1024;
 constexpr int kSegmentSeconds = 4;
 constexpr int kLiveWindow = 5;
+// The main window and its station list (x, y, width, height in the window), as the window
+// definition places them.
+constexpr int kWindowWidth = 346;
+constexpr int kWindowHeight = 507;
+constexpr int kList[] = {112, 25, 208, 351};
+// Rows enough to fill the list, all of the same station: a click in its middle finds one.
+constexpr int kClickStations = 40;
+// Before the click or the command: both players idle, start-up done.
+constexpr int kIdleMs = 1000;
+// While playing, the program's window is asked to answer this often.
+constexpr auto kPingEvery = std::chrono::milliseconds(500);
+constexpr int kPingTimeoutMs = 2000;
 
 struct Stream {
     const char* key;
@@ -62,12 +78,15 @@ struct Outcome {
     double requestMs = -1;  // exec -> the first request at the server
     double cpu = -1;        // CPU seconds over the stretch of playing
     qv::bench::Memory memory;
+    long earlyAnonKb = -1;        // anonymous memory a sixth into the stretch
+    double slowestAnswerMs = -1;  // the window's slowest answer over the stretch
     std::vector<std::string> mappings;
 };
 
 struct Bench {
     std::string folder;
     std::string programFolder;
+    std::string clickFolder;  // the program for the click, its catalogue written for each round
     std::vector<std::string> env;
     qv::kit::StreamServer* server = nullptr;
     qv::bench::TitleWatcher* titles = nullptr;
@@ -128,8 +147,21 @@ Outcome RunOnce(Who who, const Stream& stream, Bench& b, int seconds, bool mappi
         o.playingMs = (playing - t0) * 1000;
         if (seconds > 0) {
             const double cpu0 = qv::bench::CpuSeconds(pid);
-            std::this_thread::sleep_until(std::chrono::steady_clock::now() +
-                                          std::chrono::seconds(seconds));
+            const auto begin = std::chrono::steady_clock::now();
+            const auto end = begin + std::chrono::seconds(seconds);
+            const auto early = begin + std::chrono::seconds(seconds) / 6;
+            const xcb_window_t window = who == Who::Program ? b.titles->titled() : XCB_NONE;
+            bool timedOut = false;
+            for (auto now = begin; now < end; now = std::chrono::steady_clock::now()) {
+                if (o.earlyAnonKb < 0 && now >= early)
+                    o.earlyAnonKb = qv::bench::ReadMemory(pid).anonKb;
+                if (window != XCB_NONE) {
+                    const double answer = b.titles->ping(window, pid, kPingTimeoutMs);
+                    timedOut = timedOut || answer < 0;
+                    o.slowestAnswerMs = timedOut ? -1 : std::max(o.slowestAnswerMs, answer);
+                }
+                std::this_thread::sleep_until(std::min(end, now + kPingEvery));
+            }
             const double cpu1 = qv::bench::CpuSeconds(pid);
             o.memory = qv::bench::ReadMemory(pid);
             if (cpu0 >= 0 && cpu1 >= 0 && qv::kit::Running(pid))
@@ -146,14 +178,83 @@ Outcome RunOnce(Who who, const Stream& stream, Bench& b, int seconds, bool mappi
     return o;
 }
 
+// The idle player given the (a) stream as a user gives it: a click on a row of the program's
+// station list, a loadfile command on mpv's socket. Times from the click or the command.
+Outcome ClickOnce(Who who, Bench& b) {
+    Outcome o;
+    const std::string tag =
+        std::string(who == Who::Program ? "pk" : "mk") + std::to_string(++b.serial);
+    const std::string path = kStreams[0].path(tag);
+    const std::string url = b.server->url(path);
+    double clicked = -1;
+    double playing = -1;
+    pid_t pid = -1;
+    const std::string socket = b.folder + "/mpv-" + tag + ".sock";
+    const auto idle = std::chrono::milliseconds(kIdleMs);
+    if (who == Who::Program) {
+        std::vector<qv::kit::Row> rows;
+        for (int i = 0; i < kClickStations; ++i)
+            rows.push_back({"基准电台" + std::to_string(i), "北京", url});
+        // No station in pz.ini: the program starts idle.
+        if (!qv::kit::WriteCatalogue(b.clickFolder + "/mmsDT.dll", rows).empty() ||
+            !qv::bench::WriteStationLink(b.clickFolder, ""))
+            return o;
+        b.titles->reset();
+        pid = qv::kit::Spawn(
+            {.argv = {b.clickFolder + "/quorvin"}, .env = b.env, .cwd = b.clickFolder});
+        if (pid <= 0)
+            return o;
+        const auto place =
+            b.titles->waitForWindow(kWindowWidth, kWindowHeight, pid, kPlayTimeoutMs);
+        if (place) {
+            std::this_thread::sleep_for(idle);
+            // On a row first, as a hand moves there before it clicks.
+            if (b.titles->movePointer(place->x + kList[0] + kList[2] / 2,
+                                      place->y + kList[1] + kList[3] / 2)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                clicked = b.titles->click();
+            }
+            if (clicked > 0)
+                playing = b.titles->waitForTitle("正在播放", pid, kPlayTimeoutMs);
+        }
+    } else {
+        pid = qv::kit::Spawn({.argv = {"/usr/bin/mpv", "--idle", "--no-config", "--ao=null",
+                                       "--no-terminal", "--input-ipc-server=" + socket},
+                              .env = b.env,
+                              .cwd = b.folder});
+        if (pid <= 0)
+            return o;
+        qv::bench::MpvSocket mpv(socket, pid, kPlayTimeoutMs);
+        if (mpv.ok() && mpv.waitForCoreIdle(true, kPlayTimeoutMs) > 0) {
+            std::this_thread::sleep_for(idle + std::chrono::milliseconds(100));
+            clicked = mpv.send(R"({"command":["loadfile",")" + url + R"("]})");
+            if (clicked > 0)
+                playing = mpv.waitForCoreIdle(false, kPlayTimeoutMs);
+        }
+    }
+    qv::kit::Stop(pid);
+    std::filesystem::remove(socket);
+    if (clicked > 0 && playing > 0)
+        o.playingMs = (playing - clicked) * 1000;
+    const double request = b.server->firstRequestAt(path);
+    if (clicked > 0 && request > 0)
+        o.requestMs = (request - clicked) * 1000;
+    return o;
+}
+
 struct Series {
     std::vector<double> values;
+    bool signedValues = false;  // negative values are results, not failures; NaN fails
     void add(double v) { values.push_back(v); }
     [[nodiscard]] bool complete() const {
-        return !values.empty() &&
-               std::none_of(values.begin(), values.end(), [](double v) { return v < 0; });
+        return !values.empty() && std::none_of(values.begin(), values.end(), [this](double v) {
+            return std::isnan(v) || (!signedValues && v < 0);
+        });
     }
     [[nodiscard]] double median() const { return complete() ? Median(values) : -1; }
+    [[nodiscard]] double largest() const {
+        return complete() ? *std::max_element(values.begin(), values.end()) : -1;
+    }
     [[nodiscard]] std::string text(const char* format) const {
         if (!complete())
             return "failed";
@@ -216,9 +317,34 @@ void StartRounds(Bench& b, int rounds) {
     GoalAtMost("start to playing / mpv's, (c)", playing[2].ratio(), 1.1, "x");
 }
 
+void ClickRounds(Bench& b, int rounds) {
+    for (Who who : {Who::Program, Who::Mpv}) ClickOnce(who, b);  // uncounted, as above
+    Pair playing, request;
+    for (int r = 0; r < rounds; ++r) {
+        Interleaved(r, [&](Who who) {
+            const Outcome o = ClickOnce(who, b);
+            (who == Who::Program ? playing.program : playing.mpv).add(o.playingMs);
+            (who == Who::Program ? request.program : request.mpv).add(o.requestMs);
+        });
+    }
+    std::printf(
+        "\nidle, then given a station: a click on a row of the program's list, a loadfile command"
+        "\non mpv's socket (mpv --idle); ms from the click or the command: median [min..max] of"
+        "\n%d interleaved rounds\n",
+        rounds);
+    std::printf("  %-36s %-24s %-24s %6s   %s\n", "stream", "program", "mpv", "ratio",
+                "request, program / mpv");
+    std::printf("  (%s) %-32s %-24s %-24s %6.2f   %s / %s\n", kStreams[0].key, kStreams[0].label,
+                playing.program.text("%.0f").c_str(), playing.mpv.text("%.0f").c_str(),
+                playing.ratio(), request.program.text("%.0f").c_str(),
+                request.mpv.text("%.0f").c_str());
+    GoalAtMost("click to playing / mpv's loadfile, (a)", playing.ratio(), 1.1, "x");
+}
+
 void PlayingRounds(Bench& b, int rounds, int seconds, bool smaps) {
     const int streams[] = {0, 2};
-    Pair cpu[2], peak[2], pss[2], priv[2];
+    Pair cpu[2], peak[2], pss[2], priv[2], anon[2], growth[2], answer[2];
+    for (Pair& g : growth) g.program.signedValues = g.mpv.signedValues = true;
     std::vector<std::string> maps[2][2];
     for (int r = 0; r < rounds; ++r) {
         for (int i = 0; i < 2; ++i) {
@@ -231,6 +357,12 @@ void PlayingRounds(Bench& b, int rounds, int seconds, bool smaps) {
                 pick(peak[i]).add(o.memory.peakRssKb / 1024.0);
                 pick(pss[i]).add(o.memory.pssKb / 1024.0);
                 pick(priv[i]).add(o.memory.privateKb / 1024.0);
+                pick(anon[i]).add(o.memory.anonKb / 1024.0);
+                pick(growth[i]).add(o.memory.anonKb >= 0 && o.earlyAnonKb >= 0
+                                        ? (o.memory.anonKb - o.earlyAnonKb) / 1024.0
+                                        : std::nan(""));
+                if (w == 0)
+                    answer[i].program.add(o.slowestAnswerMs);
                 if (last)
                     maps[i][w] = o.mappings;
             });
@@ -249,12 +381,17 @@ void PlayingRounds(Bench& b, int rounds, int seconds, bool smaps) {
         } rows[] = {{"CPU, s", cpu[i], "%.2f"},
                     {"peak RSS, MB", peak[i], "%.1f"},
                     {"PSS, MB", pss[i], "%.1f"},
-                    {"private, MB", priv[i], "%.1f"}};
+                    {"private, MB", priv[i], "%.1f"},
+                    {"anonymous, MB", anon[i], "%.1f"}};
         for (const auto& row : rows) {
             std::printf("    %-20s %-22s %-22s %6.2f\n", row.what,
                         row.p.program.text(row.format).c_str(), row.p.mpv.text(row.format).c_str(),
                         row.p.ratio());
         }
+        std::printf("    %-20s %-22s %-22s\n", "anonymous growth, MB",
+                    growth[i].program.text("%.2f").c_str(), growth[i].mpv.text("%.2f").c_str());
+        std::printf("    %-20s %-22s %-22s\n", "slowest answer, ms",
+                    answer[i].program.text("%.1f").c_str(), "(no window)");
     }
     for (int i = 0; i < 2; ++i) {
         const std::string k = std::string(" (") + kStreams[streams[i]].key + ")";
@@ -264,6 +401,12 @@ void PlayingRounds(Bench& b, int rounds, int seconds, bool smaps) {
                                  ? priv[i].program.median() - priv[i].mpv.median()
                                  : -1;
         GoalAtMost("private memory - mpv's," + k, extra, 22, "MB");
+        GoalAtMost("anonymous memory / mpv's," + k, anon[i].ratio(), 1.0, "x");
+        // Memory given back counts as none grown.
+        const Series& grown = growth[i].program;
+        GoalAtMost("program's anonymous growth, largest," + k,
+                   grown.complete() ? std::max(0.0, grown.largest()) : -1, 1, "MB");
+        GoalAtMost("window's slowest answer," + k, answer[i].program.largest(), 100, "ms");
     }
     for (int i = 0; smaps && i < 2; ++i) {
         for (int w = 0; w < 2; ++w) {
@@ -280,10 +423,13 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string programDir = qv::bench::ProgramDir();
     bool smaps = false;
+    std::string only;
     std::vector<int> numbers;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--program" && i + 1 < args.size()) {
             programDir = args[++i];
+        } else if (args[i] == "--only" && i + 1 < args.size()) {
+            only = args[++i];
         } else if (args[i] == "--smaps") {
             smaps = true;
         } else {
@@ -302,10 +448,14 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(media);
     b.programFolder = b.folder + "/program";
     std::filesystem::create_directories(b.programFolder);
+    b.clickFolder = b.folder + "/click";
+    std::filesystem::create_directories(b.clickFolder);
     int rc = 1;
     if (!MakeStreams(media, seconds + 60 + kSegmentSeconds * kLiveWindow)) {
         std::printf("ffmpeg could not make the streams\n");
     } else if (!qv::bench::PrepareProgramFolder(b.programFolder, programDir + "/mmsDT.dll", "",
+                                                programDir) ||
+               !qv::bench::PrepareProgramFolder(b.clickFolder, programDir + "/mmsDT.dll", "",
                                                 programDir)) {
         std::printf("cannot prepare the program's folder from %s\n", programDir.c_str());
     } else {
@@ -330,8 +480,12 @@ int main(int argc, char** argv) {
                           "HTTPS_PROXY=", "all_proxy=", "ALL_PROXY="});
             std::printf("program: %s/quorvin; mpv: /usr/bin/mpv --no-config --ao=null\n",
                         programDir.c_str());
-            StartRounds(b, startRounds);
-            PlayingRounds(b, playRounds, seconds, smaps);
+            if (only.empty() || only == "start")
+                StartRounds(b, startRounds);
+            if (only.empty() || only == "click")
+                ClickRounds(b, startRounds);
+            if (only.empty() || only == "playing")
+                PlayingRounds(b, playRounds, seconds, smaps);
             rc = 0;
         }
     }
