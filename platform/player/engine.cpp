@@ -54,9 +54,10 @@ MpvHandle MakeEngine() {
         {"demuxer", "lavf"},
         // A radio never seeks back, but the stream's titles are timed to the audio the demuxer
         // still holds behind the decoder: with none held, each change is dropped before it is
-        // heard. A small, fixed back buffer keeps them (a few seconds even at 1.4 Mbit/s) and
-        // memory flat; lent the unused forward buffer, it would grow to that buffer's size.
-        {"demuxer-max-back-bytes", "1MiB"},
+        // heard. A small, fixed back buffer keeps them (3 s even at 1.4 Mbit/s, well past the
+        // decoder's lead over what is heard) and memory flat; lent the unused forward buffer, it
+        // would grow to that buffer's size.
+        {"demuxer-max-back-bytes", "512KiB"},
         {"demuxer-donate-buffer", "no"},
         {"user-agent", "Quorvin/1.0"},
         {"audio-client-name", "quorvin"},
